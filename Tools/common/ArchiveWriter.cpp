@@ -1,0 +1,100 @@
+#include "ArchiveWriter.h"
+
+#include <zlib.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+void CheckName(const std::string& name)
+{
+    if (name.empty())
+        throw std::invalid_argument("archive entry names cannot be empty");
+    if (name.size() > 511)
+        throw std::invalid_argument("archive entry name longer than 511 bytes: " + name.substr(0, 64) + "...");
+    for (char c : name)
+        if (std::isspace(static_cast<unsigned char>(c)))
+            throw std::invalid_argument("archive entry name holds white space: \"" + name + "\"");
+}
+
+std::vector<unsigned char> Compress(const std::vector<unsigned char>& data, int level)
+{
+    uLongf length = compressBound(static_cast<uLong>(data.size()));
+    std::vector<unsigned char> packed(length);
+    if (compress2(packed.data(), &length, data.data(), static_cast<uLong>(data.size()), level) != Z_OK)
+        throw std::runtime_error("zlib could not compress an archive entry");
+    packed.resize(length);
+    return packed;
+}
+
+std::string Record(const std::string& name, std::uint64_t start, std::size_t compressed, std::size_t uncompressed)
+{
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, "\n%08lx\n%08lx\n%08lx\n", static_cast<unsigned long>(start),
+                  static_cast<unsigned long>(compressed), static_cast<unsigned long>(uncompressed));
+    return name + numbers;
+}
+
+} // namespace
+
+void ArchiveWriter::Add(const std::string& name, std::vector<unsigned char> data)
+{
+    CheckName(name);
+    if (data.size() > 0xffffffffull)
+        throw std::invalid_argument("archive entry larger than 4 GiB: " + name);
+    entries[name] = std::move(data);
+}
+
+void ArchiveWriter::Add(const std::string& name, const std::string& data)
+{
+    Add(name, std::vector<unsigned char>(data.begin(), data.end()));
+}
+
+std::vector<unsigned char> ArchiveWriter::Build(int level) const
+{
+    std::vector<std::vector<unsigned char>> packed;
+    packed.reserve(entries.size());
+    // Every record has a fixed length, so the text part's length is known before the
+    // offsets are.
+    std::uint64_t textLength = 11;
+    for (const auto& [name, data] : entries) {
+        packed.push_back(Compress(data, level));
+        textLength += name.size() + 28;
+    }
+    std::uint64_t end = textLength;
+    for (const auto& stream : packed)
+        end += stream.size();
+    if (end > 0xffffffffull)
+        throw std::runtime_error("archive larger than 4 GiB");
+
+    char header[16];
+    std::snprintf(header, sizeof header, "0x%08lx\n", static_cast<unsigned long>(textLength));
+    std::string text = header;
+    std::uint64_t offset = textLength;
+    std::size_t i = 0;
+    for (const auto& [name, data] : entries) {
+        text += Record(name, offset, packed[i].size(), data.size());
+        offset += packed[i].size();
+        ++i;
+    }
+
+    std::vector<unsigned char> archive(text.begin(), text.end());
+    for (const auto& stream : packed)
+        archive.insert(archive.end(), stream.begin(), stream.end());
+    return archive;
+}
+
+void ArchiveWriter::Write(const std::string& path, int level) const
+{
+    std::vector<unsigned char> archive = Build(level);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw std::runtime_error("cannot write \"" + path + "\"");
+    out.write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
+    if (!out)
+        throw std::runtime_error("cannot write \"" + path + "\"");
+}

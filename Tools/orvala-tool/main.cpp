@@ -1,0 +1,58 @@
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "CommandRegistry.h"
+#include "FrameworkEx.h"
+#include "win32/MessageBox.h"
+
+std::map<std::string, ToolCommandGroup>& ToolCommands()
+{
+    static std::map<std::string, ToolCommandGroup> groups;
+    return groups;
+}
+
+namespace {
+
+void PrintUsage(std::FILE* out)
+{
+    std::fprintf(out, "usage:\n");
+    for (const auto& [name, group] : ToolCommands())
+        std::fprintf(out, "%s", group.usage.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A message box raised during a command goes to standard error.
+    SetMessageBoxPresenter([](const MessageBoxRecord& box) {
+        std::fprintf(stderr, "%s: %s\n", box.caption.c_str(), box.text.c_str());
+        return IDOK;
+    });
+
+    std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty() || words[0] == "help" || words[0] == "--help" || words[0] == "-h") {
+        PrintUsage(words.empty() ? stderr : stdout);
+        return words.empty() ? 1 : 0;
+    }
+    auto group = ToolCommands().find(words[0]);
+    if (group == ToolCommands().end()) {
+        std::fprintf(stderr, "orvala-tool: unknown command \"%s\"\n", words[0].c_str());
+        PrintUsage(stderr);
+        return 1;
+    }
+    try {
+        return group->second.run(std::vector<std::string>(words.begin() + 1, words.end()));
+    } catch (const ToolUsageError& e) {
+        std::fprintf(stderr, "orvala-tool: %s\nusage:\n%s", e.message.c_str(), group->second.usage.c_str());
+    } catch (const FrameworkEx& e) {
+        std::fprintf(stderr, "%s\n", e.GetMessage().c_str());
+    } catch (const FrameworkSupportFailed& e) {
+        std::fprintf(stderr, "%s\n", e.GetMessage().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    }
+    return 1;
+}
