@@ -1,9 +1,11 @@
 #include "DXFramework.h"
 
+#include "FrameworkEx.h"
 #include "crt/CRand.h"
 
 namespace {
 sync::Device* syncDevice = nullptr;
+EffectSemantics* globalEffect = nullptr;
 bool redraw = true; // one extra frame at start is harmless
 std::function<void()>& DeviceLostHandler()
 {
@@ -14,12 +16,24 @@ std::function<void()>& DeviceLostHandler()
 
 sync::Device* DXFramework::GetSyncDevice()
 {
+    if (!syncDevice)
+        throw FrameworkEx("[DXFramework::GetSyncDevice] No sync device has been created");
     return syncDevice;
 }
 
 void DXFramework::SetSyncDevice(sync::Device* device)
 {
     syncDevice = device;
+}
+
+EffectSemantics* DXFramework::GetGlobalEffect()
+{
+    return globalEffect;
+}
+
+void DXFramework::SetGlobalEffect(EffectSemantics* effect)
+{
+    globalEffect = effect;
 }
 
 void DXFramework::RequestRedraw()

@@ -7,6 +7,7 @@
 namespace orvala::sync {
 class Device;
 }
+class EffectSemantics;
 
 // The framework's static services that the rest of the demo calls: the sync device, redraw
 // requests, the progress log and the reaction to a lost device. The framework publishes
@@ -14,8 +15,14 @@ class Device;
 // itself (a sync device over an archive, say) publishes those the same way.
 class DXFramework {
 public:
+    // The sync device tracks are requested from; FrameworkEx when none is published yet.
     static sync::Device* GetSyncDevice();
     static void SetSyncDevice(sync::Device* device);
+
+    // The effect registered as "Global", through which the camera and time reach every
+    // effect; null while there is none.
+    static EffectSemantics* GetGlobalEffect();
+    static void SetGlobalEffect(EffectSemantics* effect);
 
     // Asks for a new frame to be drawn at the next pass of the frame loop.
     static void RequestRedraw();

@@ -1,0 +1,51 @@
+#pragma once
+#include <memory>
+#include <string>
+
+class CamHandler;
+class LightHandler;
+class TransformHandler;
+
+// The base of the demo's scenes: the operations through which the scene handler and the
+// framework drive a scene, its cameras, lights and transforms read from its description
+// file, and the per-frame step that publishes the camera and time to every effect.
+class Scene {
+public:
+    explicit Scene(std::string name);
+    virtual ~Scene();
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
+    // Drawn between BeginScene and EndScene while the scene is current.
+    virtual void Render() {}
+    // Every drawn frame while current, right after UpdateSemantics.
+    virtual void Update() {}
+    // Takes the scene's render targets when it becomes current.
+    virtual void AcquireTargets() {}
+    // Gives them back when it stops being current.
+    virtual void ReleaseTargets() {}
+    // Loads the scene's data, meshes and effects (start-up, and after a device reset).
+    virtual void CreateResources() {}
+    // Frees what CreateResources made.
+    virtual void ReleaseResources() {}
+    // Sets scene-wide effect constants when the scene becomes current.
+    virtual void SetConstants() {}
+
+    // Reads the scene description "Data\\" + fileName and rebuilds the cameras, lights and
+    // transforms from it.
+    void LoadSceneData(std::string fileName);
+    // Publishes the active camera and the animation time to every effect through the
+    // "Global" effect, and advances the cameras, lights and transforms.
+    void UpdateSemantics();
+
+    const std::string& GetName() const { return name; }
+    CamHandler* GetCamHandler() const { return camHandler.get(); }
+    LightHandler* GetLightHandler() const { return lightHandler.get(); }
+    TransformHandler* GetTransformHandler() const { return transformHandler.get(); }
+
+protected:
+    std::string name;
+    std::unique_ptr<CamHandler> camHandler;
+    std::unique_ptr<LightHandler> lightHandler;
+    std::unique_ptr<TransformHandler> transformHandler;
+};

@@ -1,0 +1,375 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "common/ArchiveWriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+std::string ShellQuoted(const std::string& word)
+{
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Deflate(const std::string& data)
+{
+    uLongf length = compressBound(static_cast<uLong>(data.size()));
+    std::string out(length, '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(data.data()),
+              static_cast<uLong>(data.size()), 9);
+    out.resize(length);
+    return out;
+}
+
+// Every file below a folder, by its path relative to the folder, with its bytes.
+std::map<std::string, std::string> Tree(const fs::path& root)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), root).generic_string()] = ReadBytes(entry.path());
+    return files;
+}
+
+class ArchiveCommandsTest : public ::testing::Test {
+protected:
+    TempDir dir;
+
+    fs::path Path(const std::string& name) const { return dir.path() / name; }
+
+    ToolRun Run(const std::vector<std::string>& args) const
+    {
+        const fs::path out = Path("stdout.txt"), err = Path("stderr.txt");
+        std::string command = ShellQuoted(ORVALA_TOOL_PATH);
+        for (const std::string& arg : args)
+            command += " " + ShellQuoted(arg);
+        command += " >" + ShellQuoted(out.string()) + " 2>" + ShellQuoted(err.string());
+        const int status = std::system(command.c_str());
+        ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(out), ReadBytes(err)};
+        fs::remove(out);
+        fs::remove(err);
+        return run;
+    }
+
+    // Files beside the fixture's own, such as temporary files a failed run left behind.
+    std::vector<std::string> Leftovers(const std::vector<std::string>& expected) const
+    {
+        std::vector<std::string> extra;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            const std::string name = entry.path().filename().string();
+            if (std::find(expected.begin(), expected.end(), name) == expected.end())
+                extra.push_back(name);
+        }
+        return extra;
+    }
+};
+
+std::string BinaryBytes()
+{
+    std::string bytes;
+    for (int round = 0; round < 40; ++round)
+        for (int b = 0; b < 256; ++b)
+            bytes.push_back(static_cast<char>(b ^ round));
+    return bytes;
+}
+
+TEST_F(ArchiveCommandsTest, PackListCatAndUnpackRoundTrip)
+{
+    const std::map<std::string, std::string> files = {
+        {"Data/tune.ogg", BinaryBytes()},
+        {"Data/anim/cam.rotateX", std::string("\x00\x00\x80\x3f\r\n\x1a", 7)},
+        {"Shaders/common.fxh", "float4 x;\r\n"},
+        {"empty.txt", ""},
+    };
+    for (const auto& [name, bytes] : files)
+        WriteBytes(Path("src") / name, bytes);
+    const std::string archive = Path("basefile.dat").string();
+
+    ToolRun pack = Run({"archive", "pack", Path("src").string(), archive});
+    ASSERT_EQ(pack.code, 0) << pack.err;
+    EXPECT_EQ(pack.err, "");
+
+    ToolRun list = Run({"archive", "list", archive});
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(list.out, "Data\\anim\\cam.rotateX\t7\n"
+                        "Data\\tune.ogg\t10240\n"
+                        "Shaders\\common.fxh\t11\n"
+                        "empty.txt\t0\n");
+
+    const std::map<std::string, std::string> names = {{"Data\\tune.ogg", "Data/tune.ogg"},
+                                                      {"Data\\anim\\cam.rotateX", "Data/anim/cam.rotateX"},
+                                                      {"Shaders\\common.fxh", "Shaders/common.fxh"},
+                                                      {"empty.txt", "empty.txt"}};
+    for (const auto& [entry, file] : names) {
+        ToolRun cat = Run({"archive", "cat", archive, entry});
+        EXPECT_EQ(cat.code, 0) << entry << ": " << cat.err;
+        EXPECT_EQ(cat.out, files.at(file)) << entry;
+    }
+
+    ToolRun unpack = Run({"archive", "unpack", archive, Path("out").string()});
+    ASSERT_EQ(unpack.code, 0) << unpack.err;
+    EXPECT_EQ(Tree(Path("out")), files);
+    EXPECT_EQ(Leftovers({"src", "basefile.dat", "out"}), std::vector<std::string>{});
+}
+
+TEST_F(ArchiveCommandsTest, ReadsAnArchiveWrittenByHandWithCrLfLines)
+{
+    // Upper-case digits, CR LF line ends and streams in the opposite order to the records.
+    const std::string first = "first entry\n", second(300, 'z');
+    const std::string firstPacked = Deflate(first), secondPacked = Deflate(second);
+    auto record = [](const char* name, std::size_t start, std::size_t comp, std::size_t uncomp) {
+        char text[128];
+        std::snprintf(text, sizeof text, "%s\r\n%08lX\r\n%08lX\r\n%08lX\r\n", name, (unsigned long)start,
+                      (unsigned long)comp, (unsigned long)uncomp);
+        return std::string(text);
+    };
+    const std::size_t textLength = 12 + record("Data\\b.txt", 0, 0, 0).size() + record("Data\\a.bin", 0, 0, 0).size();
+    char header[16];
+    std::snprintf(header, sizeof header, "0x%08lx\r\n", (unsigned long)textLength);
+    const std::string text = header +
+                             record("Data\\b.txt", textLength + secondPacked.size(), firstPacked.size(), first.size()) +
+                             record("Data\\a.bin", textLength, secondPacked.size(), second.size());
+    ASSERT_EQ(text.size(), textLength);
+    WriteBytes(Path("hand.dat"), text + secondPacked + firstPacked);
+
+    ToolRun list = Run({"archive", "list", Path("hand.dat").string()});
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(list.out, "Data\\a.bin\t300\nData\\b.txt\t12\n");
+    ToolRun cat = Run({"archive", "cat", Path("hand.dat").string(), "Data\\b.txt"});
+    EXPECT_EQ(cat.code, 0) << cat.err;
+    EXPECT_EQ(cat.out, first);
+}
+
+TEST_F(ArchiveCommandsTest, FailuresPrintTheirMessageAndExitWithOne)
+{
+    ArchiveWriter writer;
+    writer.Add("Data\\x", std::string("x"));
+    writer.Write(Path("good.dat").string());
+    // One good record, then one whose offset is not hexadecimal; the bytes after the text
+    // stand in for the first entry's stream.
+    WriteBytes(Path("corrupt.dat"),
+               "0x00000040\nData\\ok\n00000040\n00000001\n00000001\nData\\bad\nzz\n" + std::string(20, 'x'));
+    const std::string missing = Path("missing.dat").string();
+
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"archive", "list", missing}, "Failure: Could not open \"" + missing + "\" when reading database\n"},
+        {{"archive", "list", Path("corrupt.dat").string()},
+         "Data base file corrupt.  Corruption detected while reading file #1"},
+        {{"archive", "cat", Path("good.dat").string(), "Data\\y"}, "no entry \"Data\\y\" in"},
+        {{"archive", "cat", Path("good.dat").string(), "data\\x"}, "no entry \"data\\x\" in"},
+        {{"archive"}, "usage:\norvala-tool archive pack"},
+        {{"archive", "frob"}, "unknown archive subcommand \"frob\""},
+        {{"archive", "list"}, "usage:"},
+        {{"archive", "list", Path("good.dat").string(), "extra"}, "usage:"},
+        {{"archive", "cat", Path("good.dat").string()}, "usage:"},
+        {{"archive", "pack", Path("src").string()}, "usage:"},
+        {{"archive", "unpack", Path("good.dat").string(), "a", "b"}, "usage:"},
+        {{"archive", "pack", Path("no-such-folder").string(), Path("new.dat").string()}, "is not a folder"},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        for (const auto& arg : c.args)
+            line += arg + " ";
+        ToolRun run = Run(c.args);
+        EXPECT_EQ(run.code, 1) << line;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << line << "\nstderr: " << run.err;
+        EXPECT_EQ(run.out, "") << line;
+    }
+    EXPECT_EQ(Leftovers({"good.dat", "corrupt.dat"}), std::vector<std::string>{});
+}
+
+TEST_F(ArchiveCommandsTest, UnpackRefusesNamesThatLeaveTheFolderOrClash)
+{
+    const std::string absolute = Path("evil.txt").generic_string();
+    const struct {
+        std::vector<std::string> names;
+        std::string problem;
+    } cases[] = {
+        {{"..\\evil.txt"}, "has a \"..\" folder"},
+        {{"Data\\..\\..\\evil.txt"}, "has a \"..\" folder"},
+        {{"Data/../../evil.txt"}, "has a \"..\" folder"},
+        {{"Data\\.\\x"}, "has a \".\" folder"},
+        {{"Data\\\\x"}, "has an empty folder name"},
+        {{"Data\\"}, "has an empty folder name"},
+        {{"\\evil.txt"}, "is an absolute path"},
+        {{absolute}, "is an absolute path"},
+        {{"C:\\evil.txt"}, "starts with a drive letter"},
+        {{"C:evil.txt"}, "starts with a drive letter"},
+        {{"Data\\a:stream"}, "holds a colon"},
+        {{"Data\\x\x01"}, "holds a control character"},
+        {{"Data\\a", "Data/a"}, "unpack to the same path"},
+        {{"Data", "Data\\x"}, "unpack to the same path"},
+    };
+    for (const auto& c : cases) {
+        ArchiveWriter writer;
+        writer.Add("A\\ok.txt", std::string("fine"));
+        for (const std::string& name : c.names)
+            writer.Add(name, std::string("evil"));
+        writer.Write(Path("bad.dat").string());
+
+        ToolRun run = Run({"archive", "unpack", Path("bad.dat").string(), Path("out").string()});
+        EXPECT_EQ(run.code, 1) << c.names.back();
+        EXPECT_NE(run.err.find("refusing to unpack"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.problem), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.names.back()), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(Path("out"))) << c.names.back();
+        EXPECT_EQ(Leftovers({"bad.dat"}), std::vector<std::string>{}) << c.names.back();
+    }
+}
+
+TEST_F(ArchiveCommandsTest, UnpackLeavesAFolderWithContentAlone)
+{
+    ArchiveWriter writer;
+    writer.Add("keep.txt", std::string("from the archive"));
+    writer.Write(Path("a.dat").string());
+    WriteBytes(Path("out/keep.txt"), "mine");
+
+    ToolRun run = Run({"archive", "unpack", Path("a.dat").string(), Path("out").string()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.err.find("it exists and is not an empty folder"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadBytes(Path("out/keep.txt")), "mine");
+
+    // An empty folder is filled.
+    fs::remove(Path("out/keep.txt"));
+    run = Run({"archive", "unpack", Path("a.dat").string(), Path("out").string() + "/"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(ReadBytes(Path("out/keep.txt")), "from the archive");
+}
+
+TEST_F(ArchiveCommandsTest, UnpackOfADamagedEntryLeavesNothingBehind)
+{
+    ArchiveWriter writer;
+    writer.Add("Data\\a", std::string(100, 'a'));
+    writer.Add("Data\\b", std::string(100, 'b'));
+    std::vector<unsigned char> bytes = writer.Build();
+    bytes.back() ^= 0xff; // breaks the last stream's checksum
+    WriteBytes(Path("a.dat"), std::string(bytes.begin(), bytes.end()));
+
+    ToolRun run = Run({"archive", "unpack", Path("a.dat").string(), Path("out").string()});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "[FileSys::ReadFile]: Error uncompressing file\n");
+    EXPECT_EQ(Leftovers({"a.dat"}), std::vector<std::string>{});
+}
+
+TEST_F(ArchiveCommandsTest, PackRefusesWhatTheArchiveCannotHoldAndKeepsTheOldArchive)
+{
+    const std::string longFolder(200, 'f');
+    const struct {
+        const char* what;
+        std::function<void(const fs::path& src, const fs::path& outside)> make;
+        std::string problem;
+    } cases[] = {
+        {"white space", [](const fs::path& src, const fs::path&) { WriteBytes(src / "Data/my tune.ogg", "x"); },
+         "holds white space"},
+        {"long name",
+         [&](const fs::path& src, const fs::path&) {
+             WriteBytes(src / longFolder / longFolder / std::string(120, 'n'), "x");
+         },
+         "is longer than 511 bytes"},
+        {"backslash", [](const fs::path& src, const fs::path&) { WriteBytes(src / "Data/a\\b", "x"); },
+         "holds a backslash"},
+        {"colon", [](const fs::path& src, const fs::path&) { WriteBytes(src / "Data/a:b", "x"); }, "holds a colon"},
+        {"file link leaving",
+         [](const fs::path& src, const fs::path& outside) {
+             fs::create_directories(src / "Data");
+             fs::create_symlink(outside / "secret.txt", src / "Data/secret.txt");
+         },
+         "is a link that leaves"},
+        {"folder link leaving",
+         [](const fs::path& src, const fs::path& outside) {
+             fs::create_directories(src / "Data");
+             fs::create_directory_symlink(outside, src / "Data/out");
+         },
+         "is a link that leaves"},
+        {"relative link leaving",
+         [](const fs::path& src, const fs::path&) {
+             fs::create_directories(src / "Data");
+             fs::create_symlink("../../outside/secret.txt", src / "Data/up.txt");
+         },
+         "is a link that leaves"},
+        {"broken link",
+         [](const fs::path& src, const fs::path&) {
+             fs::create_directories(src / "Data");
+             fs::create_symlink("nothing-here", src / "Data/gone.txt");
+         },
+         "is a broken link"},
+        {"link loop",
+         [](const fs::path& src, const fs::path&) {
+             fs::create_directories(src / "Data");
+             fs::create_directory_symlink("..", src / "Data/again");
+         },
+         "is a link into a folder that holds it"},
+    };
+    WriteBytes(Path("outside/secret.txt"), "secret");
+    for (const auto& c : cases) {
+        const fs::path src = Path("src");
+        WriteBytes(src / "Data/fine.txt", "fine");
+        c.make(src, Path("outside"));
+        WriteBytes(Path("old.dat"), "the old archive");
+
+        ToolRun run = Run({"archive", "pack", src.string(), Path("old.dat").string()});
+        EXPECT_EQ(run.code, 1) << c.what;
+        EXPECT_NE(run.err.find("cannot pack"), std::string::npos) << c.what << ": " << run.err;
+        EXPECT_NE(run.err.find(c.problem), std::string::npos) << c.what << ": " << run.err;
+        EXPECT_EQ(ReadBytes(Path("old.dat")), "the old archive") << c.what;
+        EXPECT_EQ(Leftovers({"src", "outside", "old.dat"}), std::vector<std::string>{}) << c.what;
+        fs::remove_all(src);
+    }
+}
+
+TEST_F(ArchiveCommandsTest, PackFollowsLinksThatStayInsideTheFolder)
+{
+    WriteBytes(Path("src/Data/a.bin"), "AAA");
+    fs::create_symlink("a.bin", Path("src/Data/alias.bin"));
+    fs::create_directory_symlink("Data", Path("src/Mirror"));
+    const std::string archive = Path("a.dat").string();
+
+    ToolRun pack = Run({"archive", "pack", Path("src").string(), archive});
+    ASSERT_EQ(pack.code, 0) << pack.err;
+    ToolRun list = Run({"archive", "list", archive});
+    EXPECT_EQ(list.out, "Data\\a.bin\t3\nData\\alias.bin\t3\nMirror\\a.bin\t3\nMirror\\alias.bin\t3\n");
+    EXPECT_EQ(Run({"archive", "cat", archive, "Mirror\\alias.bin"}).out, "AAA");
+}
+
+} // namespace

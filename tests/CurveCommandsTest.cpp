@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+#include "common/ArchiveWriter.h"
+
+namespace {
+
+struct ToolResult {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Quote(const std::string& word)
+{
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Little-endian single-precision records written by hand, not by the tool's writer.
+std::string RawFloats(const std::vector<float>& values)
+{
+    std::string bytes;
+    for (float f : values) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<char>(bits >> (8 * i)));
+    }
+    return bytes;
+}
+
+std::vector<float> Numbers(const std::string& lines)
+{
+    std::vector<float> values;
+    std::istringstream in(lines);
+    std::string word;
+    while (in >> word)
+        values.push_back(std::strtof(word.c_str(), nullptr));
+    return values;
+}
+
+class CurveCommandsTest : public ::testing::Test {
+protected:
+    ToolResult Run(const std::vector<std::string>& args)
+    {
+        std::string command = Quote(ORVALA_TOOL_PATH);
+        for (const std::string& arg : args)
+            command += " " + Quote(arg);
+        const std::filesystem::path out = dir.path() / "stdout.txt", err = dir.path() / "stderr.txt";
+        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+    }
+    std::string Path(const char* name) const { return (dir.path() / name).string(); }
+
+    TempDir dir;
+};
+
+TEST_F(CurveCommandsTest, CompileAndDumpRoundTripBitExactly)
+{
+    WriteFile(Path("curve.txt"), "# camera sweep\n"
+                                 "\n"
+                                 "   0 0.1 -0 1.17549435e-38   # first key\r\n"
+                                 "0.5\t3.14159274 1e-30 1.40129846e-45\n"
+                                 "0.5 -2 123456792 0.333333343\n"
+                                 "   \n"
+                                 "17 -7.5e+30 0 0");
+    ToolResult compiled = Run({"curve", "compile", Path("curve.txt"), Path("curve.bin")});
+    ASSERT_EQ(compiled.exitCode, 0) << compiled.err;
+    const std::string expected = RawFloats({0.0f, 0.1f, -0.0f, 1.17549435e-38f, 0.5f, 3.14159274f, 1e-30f,
+                                            1.40129846e-45f, 0.5f, -2.0f, 123456792.0f, 0.333333343f, 17.0f,
+                                            -7.5e+30f, 0.0f, 0.0f});
+    EXPECT_EQ(ReadFile(Path("curve.bin")), expected);
+
+    ToolResult dumped = Run({"curve", "dump", Path("curve.bin")});
+    ASSERT_EQ(dumped.exitCode, 0) << dumped.err;
+    WriteFile(Path("again.txt"), dumped.out);
+    ToolResult recompiled = Run({"curve", "compile", Path("again.txt"), Path("again.bin")});
+    ASSERT_EQ(recompiled.exitCode, 0) << recompiled.err;
+    EXPECT_EQ(ReadFile(Path("again.bin")), expected);
+}
+
+TEST_F(CurveCommandsTest, DumpSkipsATrailingPartialRecord)
+{
+    WriteFile(Path("forty.bin"), RawFloats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    ToolResult dumped = Run({"curve", "dump", Path("forty.bin")});
+    ASSERT_EQ(dumped.exitCode, 0) << dumped.err;
+    std::string keysOnly;
+    std::istringstream lines(dumped.out);
+    std::string line, comments;
+    while (std::getline(lines, line))
+        (line.rfind('#', 0) == 0 ? comments : keysOnly) += line + "\n";
+    EXPECT_EQ(Numbers(keysOnly), (std::vector<float>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_NE(comments.find("8 trailing bytes ignored"), std::string::npos) << comments;
+}
+
+TEST_F(CurveCommandsTest, EvalReadsCurvesFromTheArchiveInTheOrderGiven)
+{
+    ArchiveWriter writer;
+    // time value in-tangent out-tangent
+    writer.Add("Data\\anim\\box.translateX", RawFloats({0, 0, 0, 1, 10, 10, 1, 0}));
+    writer.Add("Data\\anim\\box.visibility", RawFloats({0, 1, 0, 0, 4, 0, 0, 0}));
+    writer.Write(Path("basefile.dat"));
+
+    ToolResult smooth = Run({"curve", "eval", Path("basefile.dat"), "box.translateX", "hermite", "7", "2", "9.5",
+                             "-5", "7"});
+    ASSERT_EQ(smooth.exitCode, 0) << smooth.err;
+    const std::vector<float> values = Numbers(smooth.out);
+    const std::vector<float> expected = {7, 2, 9.5f, -5, 7}; // tangents of slope 1 make a straight line
+    ASSERT_EQ(values.size(), expected.size()) << smooth.out;
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_NEAR(values[i], expected[i], 1e-5) << i;
+
+    ToolResult step = Run({"curve", "eval", Path("basefile.dat"), "box.visibility", "step", "4", "-1", "3.9", "10"});
+    ASSERT_EQ(step.exitCode, 0) << step.err;
+    EXPECT_EQ(step.out, "0\n1\n1\n0\n");
+    EXPECT_EQ(step.err, "");
+}
+
+TEST_F(CurveCommandsTest, FailuresExitWithOneAndSayWhy)
+{
+    ArchiveWriter writer;
+    writer.Add("Data\\anim\\short", std::string(8, '\0'));
+    writer.Write(Path("basefile.dat"));
+    WriteFile(Path("unsorted.txt"), "# t v in out\n0 0 0 0\n5 1 0 0\n\n3 2 0 0\n");
+    WriteFile(Path("word.txt"), "0 0 0 0\n1 x 0 0\n");
+    WriteFile(Path("three.txt"), "0 0 0\n");
+    WriteFile(Path("huge.txt"), "0 1e39 0 0\n");
+    WriteFile(Path("nan.txt"), "nan 0 0 0\n");
+    WriteFile(Path("empty.txt"), "# nothing here\n\n");
+    const std::string archive = Path("basefile.dat");
+    const std::string missingBox = "File not found: No animCurve found in filesystem corresponding to registered "
+                                   "curve: \"nope\".\n(Skipping further error messages)\n";
+
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::vector<std::string> stderrParts;
+    } cases[] = {
+        {"missing archive",
+         {"curve", "eval", Path("absent.dat"), "box.translateX", "hermite", "1"},
+         {"Failure: Could not open \"" + Path("absent.dat") + "\" when reading database"}},
+        {"missing smooth curve",
+         {"curve", "eval", archive, "nope", "hermite", "1"},
+         {missingBox, "no curve \"nope\" (entry \"Data\\anim\\nope\")"}},
+        {"missing step curve", {"curve", "eval", archive, "nope", "step", "1"}, {missingBox, "no curve \"nope\""}},
+        {"curve without a whole key",
+         {"curve", "eval", archive, "short", "hermite", "1"},
+         {"No Keys in animation curve \"short\"."}},
+        {"unsorted text",
+         {"curve", "compile", Path("unsorted.txt"), Path("out.bin")},
+         {Path("unsorted.txt") + ":5: key at time 3 comes before the key at time 5 on line 3"}},
+        {"word for a number", {"curve", "compile", Path("word.txt"), Path("out.bin")}, {":2: \"x\" is not a number"}},
+        {"three numbers", {"curve", "compile", Path("three.txt"), Path("out.bin")}, {":1: expected four numbers"}},
+        {"beyond single range",
+         {"curve", "compile", Path("huge.txt"), Path("out.bin")},
+         {":1: \"1e39\" is not a finite"}},
+        {"not a number", {"curve", "compile", Path("nan.txt"), Path("out.bin")}, {":1: \"nan\" is not a finite"}},
+        {"no keys", {"curve", "compile", Path("empty.txt"), Path("out.bin")}, {"empty.txt: no keys"}},
+        {"missing text",
+         {"curve", "compile", Path("absent.txt"), Path("out.bin")},
+         {"cannot read \"" + Path("absent.txt") + "\": No such file or directory"}},
+        {"missing binary", {"curve", "dump", Path("absent.bin")}, {"cannot read \"" + Path("absent.bin") + "\""}},
+        {"unknown kind", {"curve", "eval", archive, "short", "linear", "1"}, {"unknown curve kind", "usage:"}},
+        {"time not a number", {"curve", "eval", archive, "short", "step", "soon"}, {"\"soon\"", "usage:"}},
+        {"no times", {"curve", "eval", archive, "short", "step"}, {"usage:"}},
+        {"compile without output", {"curve", "compile", Path("word.txt")}, {"usage:"}},
+        {"unknown subcommand", {"curve", "plot"}, {"usage:"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(Path("out.bin"), "previous");
+        ToolResult result = Run(c.args);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.out, "");
+        for (const std::string& part : c.stderrParts)
+            EXPECT_NE(result.err.find(part), std::string::npos) << "missing: " << part << "\nstderr: " << result.err;
+        EXPECT_EQ(ReadFile(Path("out.bin")), "previous"); // a failed compile leaves the output alone
+    }
+}
+
+} // namespace
