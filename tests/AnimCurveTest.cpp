@@ -11,6 +11,7 @@
 #include "AnimCurve.h"
 #include "FileSys.h"
 #include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "TempDir.h"
 #include "common/ArchiveWriter.h"
 #include "win32/MessageBox.h"
@@ -92,12 +93,7 @@ protected:
     template <typename Curve>
     static std::string EvaluationError(Curve& curve, float time)
     {
-        try {
-            curve.Evaluate(time);
-        } catch (const FrameworkEx& e) {
-            return e.GetMessage();
-        }
-        return "(no exception)";
+        return FrameworkExMessage([&] { curve.Evaluate(time); });
     }
 
     TempDir dir;

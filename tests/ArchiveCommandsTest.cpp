@@ -1,63 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "Deflate.h"
 #include "TempDir.h"
+#include "ToolRun.h"
 #include "common/ArchiveWriter.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ToolRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-std::string ShellQuoted(const std::string& word)
-{
-    std::string quoted = "'";
-    for (char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Deflate(const std::string& data)
-{
-    uLongf length = compressBound(static_cast<uLong>(data.size()));
-    std::string out(length, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(data.data()),
-              static_cast<uLong>(data.size()), 9);
-    out.resize(length);
-    return out;
-}
 
 // Every file below a folder, by its path relative to the folder, with its bytes.
 std::map<std::string, std::string> Tree(const fs::path& root)
@@ -65,7 +23,7 @@ std::map<std::string, std::string> Tree(const fs::path& root)
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root))
         if (entry.is_regular_file())
-            files[fs::relative(entry.path(), root).generic_string()] = ReadBytes(entry.path());
+            files[fs::relative(entry.path(), root).generic_string()] = ReadFileBytes(entry.path());
     return files;
 }
 
@@ -74,20 +32,6 @@ protected:
     TempDir dir;
 
     fs::path Path(const std::string& name) const { return dir.path() / name; }
-
-    ToolRun Run(const std::vector<std::string>& args) const
-    {
-        const fs::path out = Path("stdout.txt"), err = Path("stderr.txt");
-        std::string command = ShellQuoted(ORVALA_TOOL_PATH);
-        for (const std::string& arg : args)
-            command += " " + ShellQuoted(arg);
-        command += " >" + ShellQuoted(out.string()) + " 2>" + ShellQuoted(err.string());
-        const int status = std::system(command.c_str());
-        ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(out), ReadBytes(err)};
-        fs::remove(out);
-        fs::remove(err);
-        return run;
-    }
 
     // Files beside the fixture's own, such as temporary files a failed run left behind.
     std::vector<std::string> Leftovers(const std::vector<std::string>& expected) const
@@ -120,15 +64,15 @@ TEST_F(ArchiveCommandsTest, PackListCatAndUnpackRoundTrip)
         {"empty.txt", ""},
     };
     for (const auto& [name, bytes] : files)
-        WriteBytes(Path("src") / name, bytes);
+        WriteFileBytes(Path("src") / name, bytes);
     const std::string archive = Path("basefile.dat").string();
 
-    ToolRun pack = Run({"archive", "pack", Path("src").string(), archive});
-    ASSERT_EQ(pack.code, 0) << pack.err;
+    ToolResult pack = RunTool({"archive", "pack", Path("src").string(), archive});
+    ASSERT_EQ(pack.exitCode, 0) << pack.err;
     EXPECT_EQ(pack.err, "");
 
-    ToolRun list = Run({"archive", "list", archive});
-    ASSERT_EQ(list.code, 0) << list.err;
+    ToolResult list = RunTool({"archive", "list", archive});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
     EXPECT_EQ(list.out, "Data\\anim\\cam.rotateX\t7\n"
                         "Data\\tune.ogg\t10240\n"
                         "Shaders\\common.fxh\t11\n"
@@ -139,13 +83,13 @@ TEST_F(ArchiveCommandsTest, PackListCatAndUnpackRoundTrip)
                                                       {"Shaders\\common.fxh", "Shaders/common.fxh"},
                                                       {"empty.txt", "empty.txt"}};
     for (const auto& [entry, file] : names) {
-        ToolRun cat = Run({"archive", "cat", archive, entry});
-        EXPECT_EQ(cat.code, 0) << entry << ": " << cat.err;
+        ToolResult cat = RunTool({"archive", "cat", archive, entry});
+        EXPECT_EQ(cat.exitCode, 0) << entry << ": " << cat.err;
         EXPECT_EQ(cat.out, files.at(file)) << entry;
     }
 
-    ToolRun unpack = Run({"archive", "unpack", archive, Path("out").string()});
-    ASSERT_EQ(unpack.code, 0) << unpack.err;
+    ToolResult unpack = RunTool({"archive", "unpack", archive, Path("out").string()});
+    ASSERT_EQ(unpack.exitCode, 0) << unpack.err;
     EXPECT_EQ(Tree(Path("out")), files);
     EXPECT_EQ(Leftovers({"src", "basefile.dat", "out"}), std::vector<std::string>{});
 }
@@ -168,13 +112,13 @@ TEST_F(ArchiveCommandsTest, ReadsAnArchiveWrittenByHandWithCrLfLines)
                              record("Data\\b.txt", textLength + secondPacked.size(), firstPacked.size(), first.size()) +
                              record("Data\\a.bin", textLength, secondPacked.size(), second.size());
     ASSERT_EQ(text.size(), textLength);
-    WriteBytes(Path("hand.dat"), text + secondPacked + firstPacked);
+    WriteFileBytes(Path("hand.dat"), text + secondPacked + firstPacked);
 
-    ToolRun list = Run({"archive", "list", Path("hand.dat").string()});
-    ASSERT_EQ(list.code, 0) << list.err;
+    ToolResult list = RunTool({"archive", "list", Path("hand.dat").string()});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
     EXPECT_EQ(list.out, "Data\\a.bin\t300\nData\\b.txt\t12\n");
-    ToolRun cat = Run({"archive", "cat", Path("hand.dat").string(), "Data\\b.txt"});
-    EXPECT_EQ(cat.code, 0) << cat.err;
+    ToolResult cat = RunTool({"archive", "cat", Path("hand.dat").string(), "Data\\b.txt"});
+    EXPECT_EQ(cat.exitCode, 0) << cat.err;
     EXPECT_EQ(cat.out, first);
 }
 
@@ -185,7 +129,7 @@ TEST_F(ArchiveCommandsTest, FailuresPrintTheirMessageAndExitWithOne)
     writer.Write(Path("good.dat").string());
     // One good record, then one whose offset is not hexadecimal; the bytes after the text
     // stand in for the first entry's stream.
-    WriteBytes(Path("corrupt.dat"),
+    WriteFileBytes(Path("corrupt.dat"),
                "0x00000040\nData\\ok\n00000040\n00000001\n00000001\nData\\bad\nzz\n" + std::string(20, 'x'));
     const std::string missing = Path("missing.dat").string();
 
@@ -211,8 +155,8 @@ TEST_F(ArchiveCommandsTest, FailuresPrintTheirMessageAndExitWithOne)
         std::string line;
         for (const auto& arg : c.args)
             line += arg + " ";
-        ToolRun run = Run(c.args);
-        EXPECT_EQ(run.code, 1) << line;
+        ToolResult run = RunTool(c.args);
+        EXPECT_EQ(run.exitCode, 1) << line;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << line << "\nstderr: " << run.err;
         EXPECT_EQ(run.out, "") << line;
     }
@@ -248,8 +192,8 @@ TEST_F(ArchiveCommandsTest, UnpackRefusesNamesThatLeaveTheFolderOrClash)
             writer.Add(name, std::string("evil"));
         writer.Write(Path("bad.dat").string());
 
-        ToolRun run = Run({"archive", "unpack", Path("bad.dat").string(), Path("out").string()});
-        EXPECT_EQ(run.code, 1) << c.names.back();
+        ToolResult run = RunTool({"archive", "unpack", Path("bad.dat").string(), Path("out").string()});
+        EXPECT_EQ(run.exitCode, 1) << c.names.back();
         EXPECT_NE(run.err.find("refusing to unpack"), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(c.problem), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(c.names.back()), std::string::npos) << run.err;
@@ -263,18 +207,18 @@ TEST_F(ArchiveCommandsTest, UnpackLeavesAFolderWithContentAlone)
     ArchiveWriter writer;
     writer.Add("keep.txt", std::string("from the archive"));
     writer.Write(Path("a.dat").string());
-    WriteBytes(Path("out/keep.txt"), "mine");
+    WriteFileBytes(Path("out/keep.txt"), "mine");
 
-    ToolRun run = Run({"archive", "unpack", Path("a.dat").string(), Path("out").string()});
-    EXPECT_EQ(run.code, 1);
+    ToolResult run = RunTool({"archive", "unpack", Path("a.dat").string(), Path("out").string()});
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("it exists and is not an empty folder"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadBytes(Path("out/keep.txt")), "mine");
+    EXPECT_EQ(ReadFileBytes(Path("out/keep.txt")), "mine");
 
     // An empty folder is filled.
     fs::remove(Path("out/keep.txt"));
-    run = Run({"archive", "unpack", Path("a.dat").string(), Path("out").string() + "/"});
-    EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(ReadBytes(Path("out/keep.txt")), "from the archive");
+    run = RunTool({"archive", "unpack", Path("a.dat").string(), Path("out").string() + "/"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(Path("out/keep.txt")), "from the archive");
 }
 
 TEST_F(ArchiveCommandsTest, UnpackOfADamagedEntryLeavesNothingBehind)
@@ -284,10 +228,10 @@ TEST_F(ArchiveCommandsTest, UnpackOfADamagedEntryLeavesNothingBehind)
     writer.Add("Data\\b", std::string(100, 'b'));
     std::vector<unsigned char> bytes = writer.Build();
     bytes.back() ^= 0xff; // breaks the last stream's checksum
-    WriteBytes(Path("a.dat"), std::string(bytes.begin(), bytes.end()));
+    WriteFileBytes(Path("a.dat"), std::string(bytes.begin(), bytes.end()));
 
-    ToolRun run = Run({"archive", "unpack", Path("a.dat").string(), Path("out").string()});
-    EXPECT_EQ(run.code, 1);
+    ToolResult run = RunTool({"archive", "unpack", Path("a.dat").string(), Path("out").string()});
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "[FileSys::ReadFile]: Error uncompressing file\n");
     EXPECT_EQ(Leftovers({"a.dat"}), std::vector<std::string>{});
 }
@@ -300,16 +244,16 @@ TEST_F(ArchiveCommandsTest, PackRefusesWhatTheArchiveCannotHoldAndKeepsTheOldArc
         std::function<void(const fs::path& src, const fs::path& outside)> make;
         std::string problem;
     } cases[] = {
-        {"white space", [](const fs::path& src, const fs::path&) { WriteBytes(src / "Data/my tune.ogg", "x"); },
+        {"white space", [](const fs::path& src, const fs::path&) { WriteFileBytes(src / "Data/my tune.ogg", "x"); },
          "holds white space"},
         {"long name",
          [&](const fs::path& src, const fs::path&) {
-             WriteBytes(src / longFolder / longFolder / std::string(120, 'n'), "x");
+             WriteFileBytes(src / longFolder / longFolder / std::string(120, 'n'), "x");
          },
          "is longer than 511 bytes"},
-        {"backslash", [](const fs::path& src, const fs::path&) { WriteBytes(src / "Data/a\\b", "x"); },
+        {"backslash", [](const fs::path& src, const fs::path&) { WriteFileBytes(src / "Data/a\\b", "x"); },
          "holds a backslash"},
-        {"colon", [](const fs::path& src, const fs::path&) { WriteBytes(src / "Data/a:b", "x"); }, "holds a colon"},
+        {"colon", [](const fs::path& src, const fs::path&) { WriteFileBytes(src / "Data/a:b", "x"); }, "holds a colon"},
         {"file link leaving",
          [](const fs::path& src, const fs::path& outside) {
              fs::create_directories(src / "Data");
@@ -341,18 +285,18 @@ TEST_F(ArchiveCommandsTest, PackRefusesWhatTheArchiveCannotHoldAndKeepsTheOldArc
          },
          "is a link into a folder that holds it"},
     };
-    WriteBytes(Path("outside/secret.txt"), "secret");
+    WriteFileBytes(Path("outside/secret.txt"), "secret");
     for (const auto& c : cases) {
         const fs::path src = Path("src");
-        WriteBytes(src / "Data/fine.txt", "fine");
+        WriteFileBytes(src / "Data/fine.txt", "fine");
         c.make(src, Path("outside"));
-        WriteBytes(Path("old.dat"), "the old archive");
+        WriteFileBytes(Path("old.dat"), "the old archive");
 
-        ToolRun run = Run({"archive", "pack", src.string(), Path("old.dat").string()});
-        EXPECT_EQ(run.code, 1) << c.what;
+        ToolResult run = RunTool({"archive", "pack", src.string(), Path("old.dat").string()});
+        EXPECT_EQ(run.exitCode, 1) << c.what;
         EXPECT_NE(run.err.find("cannot pack"), std::string::npos) << c.what << ": " << run.err;
         EXPECT_NE(run.err.find(c.problem), std::string::npos) << c.what << ": " << run.err;
-        EXPECT_EQ(ReadBytes(Path("old.dat")), "the old archive") << c.what;
+        EXPECT_EQ(ReadFileBytes(Path("old.dat")), "the old archive") << c.what;
         EXPECT_EQ(Leftovers({"src", "outside", "old.dat"}), std::vector<std::string>{}) << c.what;
         fs::remove_all(src);
     }
@@ -360,16 +304,16 @@ TEST_F(ArchiveCommandsTest, PackRefusesWhatTheArchiveCannotHoldAndKeepsTheOldArc
 
 TEST_F(ArchiveCommandsTest, PackFollowsLinksThatStayInsideTheFolder)
 {
-    WriteBytes(Path("src/Data/a.bin"), "AAA");
+    WriteFileBytes(Path("src/Data/a.bin"), "AAA");
     fs::create_symlink("a.bin", Path("src/Data/alias.bin"));
     fs::create_directory_symlink("Data", Path("src/Mirror"));
     const std::string archive = Path("a.dat").string();
 
-    ToolRun pack = Run({"archive", "pack", Path("src").string(), archive});
-    ASSERT_EQ(pack.code, 0) << pack.err;
-    ToolRun list = Run({"archive", "list", archive});
+    ToolResult pack = RunTool({"archive", "pack", Path("src").string(), archive});
+    ASSERT_EQ(pack.exitCode, 0) << pack.err;
+    ToolResult list = RunTool({"archive", "list", archive});
     EXPECT_EQ(list.out, "Data\\a.bin\t3\nData\\alias.bin\t3\nMirror\\a.bin\t3\nMirror\\alias.bin\t3\n");
-    EXPECT_EQ(Run({"archive", "cat", archive, "Mirror\\alias.bin"}).out, "AAA");
+    EXPECT_EQ(RunTool({"archive", "cat", archive, "Mirror\\alias.bin"}).out, "AAA");
 }
 
 } // namespace

@@ -2,20 +2,10 @@
 
 #include "CamHandler.h"
 #include "DemoWorld.h"
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "Mouse.h"
 
 namespace {
-
-std::string Message(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const FrameworkEx& e) {
-        return e.GetMessage();
-    }
-    return "(no exception)";
-}
 
 TEST(CamHandlerTest, ActiveCamSelectsByNameOrder)
 {
@@ -42,9 +32,10 @@ TEST(CamHandlerTest, FailuresAndTheirMessages)
     DemoWorld world;
     world.Open();
     CamHandler handler;
-    EXPECT_EQ(Message([&] { handler.Update(0.0f); }), "[CamHAndler::Update] something impossible happened!");
+    EXPECT_EQ(FrameworkExMessage([&] { handler.Update(0.0f); }), "[CamHAndler::Update] something impossible happened!");
     handler.AddCamera(new Camera("a"));
-    EXPECT_EQ(Message([&] { handler.AddCamera(new Camera("a")); }), "CamHandler::AddCamera: \"a\" already exists.");
+    EXPECT_EQ(FrameworkExMessage([&] { handler.AddCamera(new Camera("a")); }),
+              "CamHandler::AddCamera: \"a\" already exists.");
 }
 
 TEST(CamHandlerTest, DirectCameraServesTheInverseViewAsWorld)

@@ -1,47 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "TempDir.h"
+#include "ToolRun.h"
 #include "common/ArchiveWriter.h"
 
 namespace {
-
-struct ToolResult {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Quote(const std::string& word)
-{
-    std::string quoted = "'";
-    for (char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 // Little-endian single-precision records written by hand, not by the tool's writer.
 std::string RawFloats(const std::vector<float>& values)
@@ -68,16 +38,6 @@ std::vector<float> Numbers(const std::string& lines)
 
 class CurveCommandsTest : public ::testing::Test {
 protected:
-    ToolResult Run(const std::vector<std::string>& args)
-    {
-        std::string command = Quote(ORVALA_TOOL_PATH);
-        for (const std::string& arg : args)
-            command += " " + Quote(arg);
-        const std::filesystem::path out = dir.path() / "stdout.txt", err = dir.path() / "stderr.txt";
-        command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
-    }
     std::string Path(const char* name) const { return (dir.path() / name).string(); }
 
     TempDir dir;
@@ -85,32 +45,32 @@ protected:
 
 TEST_F(CurveCommandsTest, CompileAndDumpRoundTripBitExactly)
 {
-    WriteFile(Path("curve.txt"), "# camera sweep\n"
-                                 "\n"
-                                 "   0 0.1 -0 1.17549435e-38   # first key\r\n"
-                                 "0.5\t3.14159274 1e-30 1.40129846e-45\n"
-                                 "0.5 -2 123456792 0.333333343\n"
-                                 "   \n"
-                                 "17 -7.5e+30 0 0");
-    ToolResult compiled = Run({"curve", "compile", Path("curve.txt"), Path("curve.bin")});
+    WriteFileBytes(Path("curve.txt"), "# camera sweep\n"
+                                      "\n"
+                                      "   0 0.1 -0 1.17549435e-38   # first key\r\n"
+                                      "0.5\t3.14159274 1e-30 1.40129846e-45\n"
+                                      "0.5 -2 123456792 0.333333343\n"
+                                      "   \n"
+                                      "17 -7.5e+30 0 0");
+    ToolResult compiled = RunTool({"curve", "compile", Path("curve.txt"), Path("curve.bin")});
     ASSERT_EQ(compiled.exitCode, 0) << compiled.err;
     const std::string expected = RawFloats({0.0f, 0.1f, -0.0f, 1.17549435e-38f, 0.5f, 3.14159274f, 1e-30f,
                                             1.40129846e-45f, 0.5f, -2.0f, 123456792.0f, 0.333333343f, 17.0f,
                                             -7.5e+30f, 0.0f, 0.0f});
-    EXPECT_EQ(ReadFile(Path("curve.bin")), expected);
+    EXPECT_EQ(ReadFileBytes(Path("curve.bin")), expected);
 
-    ToolResult dumped = Run({"curve", "dump", Path("curve.bin")});
+    ToolResult dumped = RunTool({"curve", "dump", Path("curve.bin")});
     ASSERT_EQ(dumped.exitCode, 0) << dumped.err;
-    WriteFile(Path("again.txt"), dumped.out);
-    ToolResult recompiled = Run({"curve", "compile", Path("again.txt"), Path("again.bin")});
+    WriteFileBytes(Path("again.txt"), dumped.out);
+    ToolResult recompiled = RunTool({"curve", "compile", Path("again.txt"), Path("again.bin")});
     ASSERT_EQ(recompiled.exitCode, 0) << recompiled.err;
-    EXPECT_EQ(ReadFile(Path("again.bin")), expected);
+    EXPECT_EQ(ReadFileBytes(Path("again.bin")), expected);
 }
 
 TEST_F(CurveCommandsTest, DumpSkipsATrailingPartialRecord)
 {
-    WriteFile(Path("forty.bin"), RawFloats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    ToolResult dumped = Run({"curve", "dump", Path("forty.bin")});
+    WriteFileBytes(Path("forty.bin"), RawFloats({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    ToolResult dumped = RunTool({"curve", "dump", Path("forty.bin")});
     ASSERT_EQ(dumped.exitCode, 0) << dumped.err;
     std::string keysOnly;
     std::istringstream lines(dumped.out);
@@ -129,8 +89,8 @@ TEST_F(CurveCommandsTest, EvalReadsCurvesFromTheArchiveInTheOrderGiven)
     writer.Add("Data\\anim\\box.visibility", RawFloats({0, 1, 0, 0, 4, 0, 0, 0}));
     writer.Write(Path("basefile.dat"));
 
-    ToolResult smooth = Run({"curve", "eval", Path("basefile.dat"), "box.translateX", "hermite", "7", "2", "9.5",
-                             "-5", "7"});
+    ToolResult smooth = RunTool({"curve", "eval", Path("basefile.dat"), "box.translateX", "hermite", "7", "2", "9.5",
+                                 "-5", "7"});
     ASSERT_EQ(smooth.exitCode, 0) << smooth.err;
     const std::vector<float> values = Numbers(smooth.out);
     const std::vector<float> expected = {7, 2, 9.5f, -5, 7}; // tangents of slope 1 make a straight line
@@ -138,7 +98,8 @@ TEST_F(CurveCommandsTest, EvalReadsCurvesFromTheArchiveInTheOrderGiven)
     for (size_t i = 0; i < values.size(); ++i)
         EXPECT_NEAR(values[i], expected[i], 1e-5) << i;
 
-    ToolResult step = Run({"curve", "eval", Path("basefile.dat"), "box.visibility", "step", "4", "-1", "3.9", "10"});
+    ToolResult step =
+        RunTool({"curve", "eval", Path("basefile.dat"), "box.visibility", "step", "4", "-1", "3.9", "10"});
     ASSERT_EQ(step.exitCode, 0) << step.err;
     EXPECT_EQ(step.out, "0\n1\n1\n0\n");
     EXPECT_EQ(step.err, "");
@@ -149,12 +110,12 @@ TEST_F(CurveCommandsTest, FailuresExitWithOneAndSayWhy)
     ArchiveWriter writer;
     writer.Add("Data\\anim\\short", std::string(8, '\0'));
     writer.Write(Path("basefile.dat"));
-    WriteFile(Path("unsorted.txt"), "# t v in out\n0 0 0 0\n5 1 0 0\n\n3 2 0 0\n");
-    WriteFile(Path("word.txt"), "0 0 0 0\n1 x 0 0\n");
-    WriteFile(Path("three.txt"), "0 0 0\n");
-    WriteFile(Path("huge.txt"), "0 1e39 0 0\n");
-    WriteFile(Path("nan.txt"), "nan 0 0 0\n");
-    WriteFile(Path("empty.txt"), "# nothing here\n\n");
+    WriteFileBytes(Path("unsorted.txt"), "# t v in out\n0 0 0 0\n5 1 0 0\n\n3 2 0 0\n");
+    WriteFileBytes(Path("word.txt"), "0 0 0 0\n1 x 0 0\n");
+    WriteFileBytes(Path("three.txt"), "0 0 0\n");
+    WriteFileBytes(Path("huge.txt"), "0 1e39 0 0\n");
+    WriteFileBytes(Path("nan.txt"), "nan 0 0 0\n");
+    WriteFileBytes(Path("empty.txt"), "# nothing here\n\n");
     const std::string archive = Path("basefile.dat");
     const std::string missingBox = "File not found: No animCurve found in filesystem corresponding to registered "
                                    "curve: \"nope\".\n(Skipping further error messages)\n";
@@ -196,13 +157,13 @@ TEST_F(CurveCommandsTest, FailuresExitWithOneAndSayWhy)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        WriteFile(Path("out.bin"), "previous");
-        ToolResult result = Run(c.args);
+        WriteFileBytes(Path("out.bin"), "previous");
+        ToolResult result = RunTool(c.args);
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.out, "");
         for (const std::string& part : c.stderrParts)
             EXPECT_NE(result.err.find(part), std::string::npos) << "missing: " << part << "\nstderr: " << result.err;
-        EXPECT_EQ(ReadFile(Path("out.bin")), "previous"); // a failed compile leaves the output alone
+        EXPECT_EQ(ReadFileBytes(Path("out.bin")), "previous"); // a failed compile leaves the output alone
     }
 }
 

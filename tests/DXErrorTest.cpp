@@ -7,6 +7,7 @@
 #include "DXError.h"
 #include "DXFramework.h"
 #include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 
 namespace {
 
@@ -78,13 +79,8 @@ TEST(DXErrorNameTest, OtherCodesAreUnknown)
 
 std::string MessageOf(HRESULT result, int& line)
 {
-    try {
-        line = __LINE__ + 1; // the message names the line of the call
-        CHECK_RESULT(result);
-    } catch (const FrameworkEx& e) {
-        return e.GetMessage();
-    }
-    return "(no exception)";
+    line = __LINE__ + 1; // the message names the line of the call
+    return FrameworkExMessage([&] { CHECK_RESULT(result); });
 }
 
 class CheckResultTest : public ::testing::Test {

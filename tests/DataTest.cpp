@@ -1,22 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "sync/Data.h"
 
 namespace {
-
-std::string MessageOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const FrameworkEx& e) {
-        return e.GetMessage();
-    }
-    return "(no exception)";
-}
 
 TEST(DataTest, TracksAreIndexedInOrderOfCreation)
 {
@@ -45,10 +34,11 @@ TEST(DataTest, TakenNamesAndMissingIndicesAreRefused)
 {
     sync::Data data;
     data.createTrack("Scene");
-    EXPECT_EQ(MessageOf([&] { data.createTrack("Scene"); }), "[Data::createTrack] Track \"Scene\" already exists.");
-    EXPECT_EQ(MessageOf([&] { data.addTrack(sync::Track("Scene")); }),
+    EXPECT_EQ(FrameworkExMessage([&] { data.createTrack("Scene"); }),
+              "[Data::createTrack] Track \"Scene\" already exists.");
+    EXPECT_EQ(FrameworkExMessage([&] { data.addTrack(sync::Track("Scene")); }),
               "[Data::addTrack] Track \"Scene\" already exists.");
-    EXPECT_EQ(MessageOf([&] { data.getTrack(1); }), "[Data::getTrack] Could not find track #1");
+    EXPECT_EQ(FrameworkExMessage([&] { data.getTrack(1); }), "[Data::getTrack] Could not find track #1");
     EXPECT_EQ(data.getTrackCount(), 1u);
 }
 

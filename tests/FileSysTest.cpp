@@ -3,10 +3,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <zlib.h>
 
+#include "Deflate.h"
 #include "FileSys.h"
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "TempDir.h"
 #include "common/ArchiveWriter.h"
 
@@ -15,16 +15,6 @@ namespace {
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Deflate(const std::string& data)
-{
-    uLongf length = compressBound(static_cast<uLong>(data.size()));
-    std::string out(length, '\0');
-    compress2(reinterpret_cast<Bytef*>(out.data()), &length, reinterpret_cast<const Bytef*>(data.data()),
-              static_cast<uLong>(data.size()), 9);
-    out.resize(length);
-    return out;
 }
 
 // Hand-written archive text, so the reader is checked against the layout rather than
@@ -46,12 +36,7 @@ std::string RecordText(const std::string& name, size_t start, size_t comp, size_
 
 std::string ExpectThrows(const std::string& path)
 {
-    try {
-        FileSys fs(path.c_str());
-    } catch (const FrameworkEx& e) {
-        return e.GetMessage();
-    }
-    return "(no exception)";
+    return FrameworkExMessage([&] { FileSys fs(path.c_str()); });
 }
 
 class FileSysTest : public ::testing::Test {
@@ -201,12 +186,8 @@ TEST_F(FileSysTest, InflateFailures)
             EXPECT_EQ(FileSys::ReadFile("Data\\e", out.data()), c.recordedSize);
             EXPECT_EQ(std::string(out.data(), data.size()), data);
         } else {
-            try {
-                FileSys::ReadFile("Data\\e", out.data());
-                ADD_FAILURE() << "no exception";
-            } catch (const FrameworkEx& e) {
-                EXPECT_EQ(e.GetMessage(), "[FileSys::ReadFile]: Error uncompressing file");
-            }
+            EXPECT_EQ(FrameworkExMessage([&] { FileSys::ReadFile("Data\\e", out.data()); }),
+                      "[FileSys::ReadFile]: Error uncompressing file");
         }
     }
 }
@@ -219,13 +200,8 @@ TEST_F(FileSysTest, ArchiveVanishingAfterStartReportsTheEntry)
     FileSys fs(Path("gone.dat").c_str());
     std::filesystem::remove(Path("gone.dat"));
     char out[3];
-    try {
-        FileSys::ReadFile("Data\\a", out);
-        FAIL() << "no exception";
-    } catch (const FrameworkEx& e) {
-        EXPECT_EQ(e.GetMessage(),
-                  "Failure: Could not open \"" + Path("gone.dat") + "\" when trying to read file Data\\a");
-    }
+    EXPECT_EQ(FrameworkExMessage([&] { FileSys::ReadFile("Data\\a", out); }),
+              "Failure: Could not open \"" + Path("gone.dat") + "\" when trying to read file Data\\a");
 }
 
 TEST_F(FileSysTest, SecondInstanceIsRefusedAndTheFirstCanBeReplacedAfterItIsGone)
@@ -235,12 +211,7 @@ TEST_F(FileSysTest, SecondInstanceIsRefusedAndTheFirstCanBeReplacedAfterItIsGone
     writer.Write(Path("one.dat"));
     {
         FileSys first(Path("one.dat").c_str());
-        try {
-            FileSys second(Path("one.dat").c_str());
-            FAIL() << "no exception";
-        } catch (const FrameworkEx& e) {
-            EXPECT_EQ(e.GetMessage(), "FileSys is a singleton!");
-        }
+        EXPECT_EQ(FrameworkExMessage([&] { FileSys second(Path("one.dat").c_str()); }), "FileSys is a singleton!");
         EXPECT_EQ(FileSys::GetFileSize("Data\\a"), 3u);
     }
     EXPECT_EQ(FileSys::GetFileSize("Data\\a"), 0u);

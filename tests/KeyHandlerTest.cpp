@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "DXFramework.h"
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "KeyHandler.h"
 
 namespace {
@@ -37,12 +37,7 @@ protected:
 
 TEST_F(KeyHandlerTest, SecondInstanceIsRefused)
 {
-    try {
-        KeyHandler second;
-        FAIL() << "a second KeyHandler was created";
-    } catch (const FrameworkEx& e) {
-        EXPECT_EQ(e.GetMessage(), "KeyHandler is a singleton!");
-    }
+    EXPECT_EQ(FrameworkExMessage([&] { KeyHandler second; }), "KeyHandler is a singleton!");
 }
 
 TEST_F(KeyHandlerTest, StateEntriesAreThreeBytesInOrder)

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "DXModule.h"
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "ModuleHandler.h"
 
 namespace {
@@ -35,16 +35,6 @@ public:
     using DXModule::DXModule;
 };
 
-std::string MessageOf(void (*action)())
-{
-    try {
-        action();
-    } catch (const FrameworkEx& e) {
-        return e.GetMessage();
-    }
-    return "(no exception)";
-}
-
 class ModuleHandlerTest : public ::testing::Test {
 protected:
     ModuleHandler handler;
@@ -53,7 +43,7 @@ protected:
 
 TEST_F(ModuleHandlerTest, SecondInstanceIsRefused)
 {
-    EXPECT_EQ(MessageOf([] { ModuleHandler second; }), "ModuleHandler is a singleton!");
+    EXPECT_EQ(FrameworkExMessage([] { ModuleHandler second; }), "ModuleHandler is a singleton!");
 }
 
 TEST_F(ModuleHandlerTest, EarlyModulesGetResourcesInTheirOwnWaveInNameOrder)
@@ -102,11 +92,12 @@ TEST_F(ModuleHandlerTest, TakenNameKeepsTheFirstModuleAndFreesTheSecond)
 TEST_F(ModuleHandlerTest, FailuresThrowTheirMessages)
 {
     ModuleHandler::AddModule(new PlainModule("Dust"));
-    EXPECT_EQ(MessageOf([] { ModuleHandler::FindModule("dust"); }),
+    EXPECT_EQ(FrameworkExMessage([] { ModuleHandler::FindModule("dust"); }),
               "[ModuleHandler::FindModule]  Could not find module \"dust\"");
-    EXPECT_EQ(MessageOf([] { ModuleHandler::FindModule("Dust")->Draw(); }),
+    EXPECT_EQ(FrameworkExMessage([] { ModuleHandler::FindModule("Dust")->Draw(); }),
               "[virtual void DXModule::Draw()] Draw method not implemented");
-    EXPECT_EQ(MessageOf([] { ModuleHandler::AddModule(nullptr); }), "[ModuleHandler::AddModule]  No module given");
+    EXPECT_EQ(FrameworkExMessage([] { ModuleHandler::AddModule(nullptr); }),
+              "[ModuleHandler::AddModule]  No module given");
 }
 
 TEST_F(ModuleHandlerTest, ModuleWithoutOverridesIsVisitedWithoutEffect)
@@ -130,7 +121,7 @@ TEST(ModuleHandlerLifetimeTest, DestroyingTheRegistryDeletesItsModulesAndForgets
     }
     EXPECT_TRUE(destroyed);
     ModuleHandler next;
-    EXPECT_EQ(MessageOf([] { ModuleHandler::FindModule("PostFX"); }),
+    EXPECT_EQ(FrameworkExMessage([] { ModuleHandler::FindModule("PostFX"); }),
               "[ModuleHandler::FindModule]  Could not find module \"PostFX\"");
 }
 

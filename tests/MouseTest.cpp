@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DXFramework.h"
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "Mouse.h"
 
 namespace {
@@ -30,12 +30,7 @@ protected:
 
 TEST_F(MouseTest, SecondInstanceIsRefused)
 {
-    try {
-        Mouse second;
-        FAIL() << "a second Mouse was created";
-    } catch (const FrameworkEx& e) {
-        EXPECT_EQ(e.GetMessage(), "Mouse is a singleton!");
-    }
+    EXPECT_EQ(FrameworkExMessage([&] { Mouse second; }), "Mouse is a singleton!");
 }
 
 // One button through a press, a hold and a release, checked for each button so that the

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -9,30 +7,14 @@
 #include <string>
 
 #include "FileSys.h"
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "SyncTimer.h"
 #include "TempDir.h"
+#include "TrackBytes.h"
 #include "common/ArchiveWriter.h"
 #include "sync/PlayerDevice.h"
 
 namespace {
-
-// Track files are laid out by hand here, byte by byte, so that the loader is checked
-// against the file layout and not against a writer of ours.
-std::string U32(std::uint32_t v)
-{
-    std::string out;
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<char>((v >> shift) & 0xff));
-    return out;
-}
-
-std::string Record(std::uint32_t row, float value, unsigned char code)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return U32(row) + U32(bits) + std::string(1, static_cast<char>(code));
-}
 
 class PlayerDeviceTest : public ::testing::Test {
 protected:
@@ -50,12 +32,7 @@ protected:
 
     std::string LoadFailure(const std::string& name)
     {
-        try {
-            device->getTrack(name);
-        } catch (const FrameworkEx& e) {
-            return e.GetMessage();
-        }
-        return "(no exception)";
+        return FrameworkExMessage([&] { device->getTrack(name); });
     }
 };
 
@@ -174,12 +151,8 @@ TEST_F(PlayerDeviceTest, LoadTrackAddsToTheGivenTrack)
     EXPECT_TRUE(player.loadTrack(track, "curve.track"));
     EXPECT_EQ(track.getKeyFrames().size(), 2u);
     EXPECT_FLOAT_EQ(track.getValue(6.0f), 0.5f);
-    try {
-        player.loadTrack(track, "sync_curve.track");
-        FAIL() << "no exception";
-    } catch (const FrameworkEx& e) {
-        EXPECT_EQ(e.GetMessage(), "loadTrack failed on Data\\sync_curve.track");
-    }
+    EXPECT_EQ(FrameworkExMessage([&] { player.loadTrack(track, "sync_curve.track"); }),
+              "loadTrack failed on Data\\sync_curve.track");
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DemoWorld.h"
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "Scene.h"
 #include "SceneHandler.h"
 
@@ -31,16 +31,6 @@ private:
     std::vector<std::string>& log;
     bool* deleted;
 };
-
-std::string Message(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const FrameworkEx& e) {
-        return e.GetMessage();
-    }
-    return "(no exception)";
-}
 
 // The "Scene" track steps through the given values, one per second (17.07 rows apart).
 class SceneHandlerTest : public ::testing::Test {
@@ -119,14 +109,14 @@ TEST_F(SceneHandlerTest, RegistrationLookupAndTheirMessages)
 {
     Open({0}, 2);
     EXPECT_EQ(SceneHandler::FindScene("s1")->GetName(), "s1");
-    EXPECT_EQ(Message([] { SceneHandler::FindScene("S1"); }),
+    EXPECT_EQ(FrameworkExMessage([] { SceneHandler::FindScene("S1"); }),
               "[SceneHandler::FindScene]  Could not find scene \"S1\"");
     bool freed = false;
-    EXPECT_EQ(Message([&] { SceneHandler::AddScene(new LogScene("s0", log, &freed)); }),
+    EXPECT_EQ(FrameworkExMessage([&] { SceneHandler::AddScene(new LogScene("s0", log, &freed)); }),
               "[SceneHandler::AddScene]: Scene \"s0\" already added.");
     EXPECT_TRUE(freed);
     EXPECT_EQ(SceneHandler::GetScenes().size(), 2u);
-    EXPECT_EQ(Message([] { SceneHandler second; }), "SceneHandler is a singleton!");
+    EXPECT_EQ(FrameworkExMessage([] { SceneHandler second; }), "SceneHandler is a singleton!");
 }
 
 TEST_F(SceneHandlerTest, StartUpPassesSkipOnlyTheLoaderScene)

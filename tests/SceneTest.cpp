@@ -3,7 +3,7 @@
 #include "CamHandler.h"
 #include "DXEffect/EffectSemantics.h"
 #include "DemoWorld.h"
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "LightHandler.h"
 #include "PointLight.h"
 #include "Scene.h"
@@ -42,12 +42,7 @@ public:
 
 std::string LoadMessage(Scene& scene, const std::string& file)
 {
-    try {
-        scene.LoadSceneData(file);
-    } catch (const FrameworkEx& e) {
-        return e.GetMessage();
-    }
-    return "(no exception)";
+    return FrameworkExMessage([&] { scene.LoadSceneData(file); });
 }
 
 const char* kArena = R"(<?xml version="1.0"?>
@@ -135,12 +130,8 @@ TEST(SceneTest, EmptyAndBrokenDescriptions)
     EXPECT_TRUE(scene.GetCamHandler()->GetCameras().empty());
     EXPECT_TRUE(scene.GetLightHandler()->GetLights().empty());
     // a scene without cameras fails at its first frame
-    try {
-        scene.UpdateSemantics();
-        FAIL() << "no exception";
-    } catch (const FrameworkEx& e) {
-        EXPECT_EQ(e.GetMessage(), "[CamHAndler::Update] something impossible happened!");
-    }
+    EXPECT_EQ(FrameworkExMessage([&] { scene.UpdateSemantics(); }),
+              "[CamHAndler::Update] something impossible happened!");
 
     const std::string broken = LoadMessage(scene, "broken.xml");
     EXPECT_EQ(broken.rfind("[Scene::LoadSceneData (broken.xml)] Error in Parse:scenenodes.xml:", 0), 0u) << broken;

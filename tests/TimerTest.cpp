@@ -6,6 +6,7 @@
 
 #include "DXFramework.h"
 #include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "SyncTimer.h"
 #include "Timer.h"
 #include "sync/Device.h"
@@ -215,12 +216,7 @@ TEST_F(TimerTest, ACounterThatStopsAnsweringFallsBackToTheMillisecondTimer)
 
 TEST_F(TimerTest, OneInstanceAtATime)
 {
-    try {
-        Timer second;
-        FAIL() << "no exception";
-    } catch (const FrameworkEx& e) {
-        EXPECT_EQ(e.GetMessage(), "Timer is a singleton!");
-    }
+    EXPECT_EQ(FrameworkExMessage([&] { Timer second; }), "Timer is a singleton!");
     timer.reset();
     timer.emplace(); // the place is free again
 }
@@ -229,12 +225,7 @@ TEST_F(TimerTest, ConstructionNeedsTheTrackAndTheDevice)
 {
     timer.reset();
     device.missing = true;
-    try {
-        Timer failing;
-        FAIL() << "no exception";
-    } catch (const FrameworkEx& e) {
-        EXPECT_EQ(e.GetMessage(), "loadTrack failed on Data\\sync_PlaybackTime.track");
-    }
+    EXPECT_EQ(FrameworkExMessage([&] { Timer failing; }), "loadTrack failed on Data\\sync_PlaybackTime.track");
     DXFramework::SetSyncDevice(nullptr);
     EXPECT_THROW(Timer(), FrameworkEx);
     // neither failure kept the instance

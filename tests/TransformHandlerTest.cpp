@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DemoWorld.h"
-#include "FrameworkEx.h"
+#include "FrameworkExMessage.h"
 #include "TransformHandler.h"
 
 namespace {
@@ -18,19 +18,10 @@ TEST(TransformHandlerTest, AddFindAndTheirMessages)
     TransformHandler handler;
     Transform* a = handler.Add(Make("a"));
     EXPECT_EQ(handler.Find("a"), a);
-    try {
-        handler.Add(Make("a"));
-        FAIL() << "no exception";
-    } catch (const FrameworkEx& e) {
-        EXPECT_EQ(e.GetMessage(), "TransformHandler::Add: \"a\" already exists.");
-    }
+    EXPECT_EQ(FrameworkExMessage([&] { handler.Add(Make("a")); }), "TransformHandler::Add: \"a\" already exists.");
     EXPECT_EQ(handler.Find("a"), a);
-    try {
-        handler.Find("A");
-        FAIL() << "no exception";
-    } catch (const FrameworkEx& e) {
-        EXPECT_EQ(e.GetMessage(), "[TransformHandler::Find] Could not find transform \"A\"");
-    }
+    EXPECT_EQ(FrameworkExMessage([&] { handler.Find("A"); }),
+              "[TransformHandler::Find] Could not find transform \"A\"");
 }
 
 TEST(TransformHandlerTest, UpdateReachesEveryTransform)
