@@ -6,6 +6,9 @@ packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libtinyxml-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libsdl2-dev libepoxy-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+  libgtk-3-dev libvorbis-dev libopenmpt-dev libstb-dev
+  xvfb xauth xdotool x11-apps
 )
 
 missing=()
