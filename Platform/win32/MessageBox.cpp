@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+#include "win32/GtkDisplay.h"
+#include "win32/GtkMessageBox.h"
+#include "win32/MessageBoxButtons.h"
+
 namespace {
 
 MessageBoxPresenter& Presenter()
@@ -14,7 +18,7 @@ int WriteToStandardError(const MessageBoxRecord& box)
 {
     std::fprintf(stderr, "[%s] %s\n", box.caption.c_str(), box.text.c_str());
     std::fflush(stderr);
-    return IDOK;
+    return MessageBoxDefaultAnswer(box.type);
 }
 
 } // namespace
@@ -24,7 +28,9 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     MessageBoxRecord box{owner, text ? text : "", caption ? caption : "Error", type};
     if (Presenter())
         return Presenter()(box);
-    return WriteToStandardError(box);
+    if (MessageBoxButtons(type).empty() || !GtkDisplayAvailable())
+        return WriteToStandardError(box);
+    return ShowGtkMessageBox(box);
 }
 
 MessageBoxPresenter SetMessageBoxPresenter(MessageBoxPresenter presenter)

@@ -6,6 +6,7 @@ using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using UINT = unsigned int;
+using INT = int;
 using LONG = std::int32_t;
 using ULONG = std::uint32_t;
 using BOOL = int;
@@ -16,8 +17,21 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 
+using HANDLE = void*;
 using HWND = struct HWND__*;
 using HINSTANCE = struct HINSTANCE__*;
+
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
 
 union LARGE_INTEGER {
     struct {

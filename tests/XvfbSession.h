@@ -1,0 +1,124 @@
+#pragma once
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+extern char** environ;
+
+// An X server of its own for a test: Xvfb on the first free display number from 90 on,
+// 1280x1024 at 24 bits, no TCP. It is ready when its socket accepts a connection (waited
+// for at most ten seconds) and is ended when the session goes. The test's own environment
+// is left alone: processes that should use the server get Display() as their DISPLAY.
+class XvfbSession {
+public:
+    XvfbSession()
+    {
+        for (int number = 90; number < 190 && pid <= 0; ++number) {
+            if (Exists("/tmp/.X11-unix/X" + std::to_string(number)) ||
+                Exists("/tmp/.X" + std::to_string(number) + "-lock"))
+                continue;
+            Start(number);
+        }
+    }
+    ~XvfbSession() { Stop(); }
+    XvfbSession(const XvfbSession&) = delete;
+    XvfbSession& operator=(const XvfbSession&) = delete;
+
+    bool Started() const { return pid > 0; }
+    const std::string& Display() const { return display; }
+    const std::string& Problem() const { return problem; }
+
+private:
+    static bool Exists(const std::string& path)
+    {
+        struct stat info;
+        return stat(path.c_str(), &info) == 0;
+    }
+
+    static void Nap(long milliseconds)
+    {
+        timespec pause{0, milliseconds * 1000000L};
+        nanosleep(&pause, nullptr);
+    }
+
+    static bool Accepts(const std::string& socketPath)
+    {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (fd < 0)
+            return false;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, socketPath.c_str(), sizeof(address.sun_path) - 1);
+        const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        close(fd);
+        return ok;
+    }
+
+    void Start(int number)
+    {
+        const std::string name = ":" + std::to_string(number);
+        std::vector<std::string> args = {"Xvfb", name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t child = -1;
+        const int failed = posix_spawnp(&child, "Xvfb", &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (failed) {
+            problem = "cannot start Xvfb: " + std::string(std::strerror(failed));
+            return;
+        }
+        const std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(number);
+        for (int tries = 0; tries < 500; ++tries) {
+            int status = 0;
+            if (waitpid(child, &status, WNOHANG) == child) {
+                problem = "Xvfb " + name + " ended at start";
+                return; // taken after all: the caller tries the next number
+            }
+            if (Accepts(socketPath)) {
+                pid = child;
+                display = name;
+                return;
+            }
+            Nap(20);
+        }
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        problem = "Xvfb " + name + " did not come up";
+    }
+
+    void Stop()
+    {
+        if (pid <= 0)
+            return;
+        kill(pid, SIGTERM);
+        int status = 0;
+        for (int tries = 0; tries < 250 && waitpid(pid, &status, WNOHANG) == 0; ++tries)
+            Nap(20);
+        if (waitpid(pid, &status, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        pid = -1;
+    }
+
+    pid_t pid = -1;
+    std::string display;
+    std::string problem;
+};
