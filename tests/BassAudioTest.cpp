@@ -312,21 +312,21 @@ TEST_F(BassNoSoundTest, BytesCountTheChannelsOwnFormat)
         const char* what;
         const std::vector<unsigned char>& file;
         DWORD flags;
+        QWORD bytesPerFrame;
         QWORD bytesPerSecond;
     };
     const Case cases[] = {
-        {"stereo 16-bit 44100 Hz", StereoTune(), 0, 44100 * 2 * 2},
-        {"stereo float 44100 Hz", StereoTune(), BASS_SAMPLE_FLOAT, 44100 * 2 * 4},
-        {"mono 16-bit 22050 Hz", mono, 0, 22050 * 2},
+        {"stereo 16-bit 44100 Hz", StereoTune(), 0, 2 * 2, 44100 * 2 * 2},
+        {"stereo float 44100 Hz", StereoTune(), BASS_SAMPLE_FLOAT, 2 * 4, 44100 * 2 * 4},
+        {"mono 16-bit 22050 Hz", mono, 0, 2, 22050 * 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const HSTREAM stream = Stream(c.file, c.flags);
         EXPECT_EQ(BASS_ChannelSeconds2Bytes(stream, 1.0), c.bytesPerSecond);
         EXPECT_DOUBLE_EQ(BASS_ChannelBytes2Seconds(stream, c.bytesPerSecond / 2), 0.5);
-        const QWORD frame = c.bytesPerSecond / (c.bytesPerSecond % 22050 == 0 && c.bytesPerSecond < 88200 ? 22050 : 44100);
         for (QWORD frames : {QWORD{0}, QWORD{1}, QWORD{49}, QWORD{12345}, QWORD{44099}, QWORD{7777777}}) {
-            const QWORD bytes = frames * frame;
+            const QWORD bytes = frames * c.bytesPerFrame;
             EXPECT_EQ(BASS_ChannelSeconds2Bytes(stream, BASS_ChannelBytes2Seconds(stream, bytes)), bytes) << frames;
         }
         EXPECT_EQ(BASS_ChannelSeconds2Bytes(stream, -0.5), kFailed);

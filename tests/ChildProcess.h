@@ -93,15 +93,22 @@ public:
     {
         pid = fork();
         if (pid == 0) {
+            // A group of its own, so that stopping it stops what it started; and none of
+            // the test's pipes, so that a reader waiting for their end is not kept waiting.
+            setpgid(0, 0);
+            for (int fd = 3; fd < 1024; ++fd)
+                close(fd);
             execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
+        if (pid > 0)
+            setpgid(pid, pid);
     }
     ~BackgroundShell()
     {
         if (pid <= 0)
             return;
-        kill(pid, SIGTERM);
+        kill(-pid, SIGTERM);
         int status = 0;
         waitpid(pid, &status, 0);
     }

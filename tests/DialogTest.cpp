@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
@@ -11,12 +10,9 @@
 
 #include "ChildProcess.h"
 #include "FrameworkEx.h"
-#include "XvfbDisplay.h"
+#include "XvfbSession.h"
 #include "win32/Dialog.h"
 
-// WinUser.h names GetMessage as Windows does (GetMessageA), which would rename
-// FrameworkEx::GetMessage here.
-#undef GetMessage
 
 namespace {
 
@@ -48,7 +44,8 @@ Seen seen;
 std::string ReadText(HWND dialog, int id)
 {
     char text[256] = {};
-    const LRESULT length = SendDlgItemMessageA(dialog, id, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    // through SendMessageA, as the settings procedure reads it
+    const LRESULT length = SendMessageA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return length < 0 ? "<error>" : text;
 }
 
@@ -257,7 +254,7 @@ TEST_F(DialogTest, ListMessagesAnswerAsAComboBoxDoes)
         };
         for (const Case& c : {Case{256, 9, "8 Samples"}, Case{10, 9, "8 Samples"}, Case{9, 8, "8 Sample"},
                               Case{2, 1, "8"}, Case{1, 0, ""}}) {
-            char buffer[16];
+            char buffer[300];
             std::fill(std::begin(buffer), std::end(buffer), '#');
             EXPECT_EQ(send(WM_GETTEXT, c.size, reinterpret_cast<LPARAM>(buffer)), c.length) << c.size;
             EXPECT_STREQ(buffer, c.text);
@@ -311,8 +308,8 @@ TEST_F(DialogTest, CheckBoxesButtonsAndLabelsKeepTheirState)
         EndDialog(dialog, IDCANCEL);
     });
     EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(102), nullptr, SetupLikeProc, 0), IDCANCEL);
-    // Only the procedure's own Exit handling ran: state changes by message notify nobody.
-    EXPECT_EQ(Describe(seen.messages, nullptr), "INIT");
+    // State changes by message notify nobody; the dialog's own text goes by its procedure.
+    EXPECT_EQ(Describe(seen.messages, nullptr), "INIT, MSG 13");
 }
 
 TEST_F(DialogTest, ClosingTheWindowIsExitUnlessTheProcedureTakesTheClose)
@@ -401,12 +398,12 @@ protected:
     void SetUp() override
     {
         DialogTest::SetUp();
-        ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
+        ASSERT_TRUE(display.Started()) << display.Problem();
     }
 
     ChildResult RunDialog(const std::function<std::string()>& body)
     {
-        const std::string name = display.Name();
+        const std::string name = display.Display();
         return RunInChild([&] {
             setenv("DISPLAY", name.c_str(), 1);
             unsetenv("WAYLAND_DISPLAY");
@@ -414,7 +411,7 @@ protected:
         });
     }
 
-    XvfbDisplay display;
+    XvfbSession display;
 };
 
 struct KeyCase {
@@ -454,7 +451,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  "No multisampling | full 0 vsync 1 low 0"},
         // Escape is Exit, and so is Enter on the Exit button (Shift+Tab from the first list).
         KeyCase{"Escape", "result 2; INIT, CMD 2 0; focus 1000;  |  |  | full 0 vsync 0 low 0"},
-        KeyCase{"shift+Tab Return", "result 2; INIT, CMD 2 0; focus 1000;  |  |  | full 0 vsync 0 low 0"}));
+        KeyCase{"shift+Tab Return", "result 2; INIT, CMD 2 0; focus 1000;  |  |  | full 0 vsync 0 low 0"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 // Asks the dialog's window to close as a window manager does: WM_DELETE_WINDOW.
 gboolean RequestClose(gpointer)
@@ -474,15 +472,8 @@ gboolean RequestClose(gpointer)
         event.xclient.format = 32;
         event.xclient.data.l[0] = static_cast<long>(gdk_x11_get_xatom_by_name_for_display(display, "WM_DELETE_WINDOW"));
         event.xclient.data.l[1] = CurrentTime;
-        // Xlib is in the process with GDK, but not on the test's link line.
-        using SendEvent = Status (*)(Display*, Window, Bool, long, XEvent*);
-        using Flush = int (*)(Display*);
-        auto send = reinterpret_cast<SendEvent>(dlsym(RTLD_DEFAULT, "XSendEvent"));
-        auto flush = reinterpret_cast<Flush>(dlsym(RTLD_DEFAULT, "XFlush"));
-        if (send && flush) {
-            send(x, event.xclient.window, False, NoEventMask, &event);
-            flush(x);
-        }
+        XSendEvent(x, event.xclient.window, False, NoEventMask, &event);
+        XFlush(x);
     }
     g_list_free(windows);
     return G_SOURCE_REMOVE;
@@ -536,6 +527,7 @@ INSTANTIATE_TEST_SUITE_P(
     Throws, DialogThrowTest,
     ::testing::Values(ThrowCase{Seen::Throw::FrameworkExOnInit, "Return", "FrameworkEx Failed to fetch setup resources"},
                       ThrowCase{Seen::Throw::FrameworkExOnRun, "Return", "FrameworkEx Invalid resolution selection"},
-                      ThrowCase{Seen::Throw::IntOnRun, "Return", "int 0"}));
+                      ThrowCase{Seen::Throw::IntOnRun, "Return", "int 0"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "win32/Dialog.h"
 #include "win32/WinUser.h"
 
 #include <SDL.h>
@@ -342,6 +343,10 @@ LRESULT DispatchMessageA(const MSG* msg)
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // Dialogs and their controls answer for themselves.
+    LRESULT dialogResult = 0;
+    if (SendDialogMessage(window, message, wParam, lParam, &dialogResult))
+        return dialogResult;
     win32internal::WindowRecord* record = win32internal::FindWindowRecord(window);
     if (!record)
         return 0;

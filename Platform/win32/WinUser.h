@@ -275,8 +275,6 @@ using LPMSG = MSG*;
 // window of the class exists. A class may be named by the atom RegisterClassExA returned.
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
-#define RegisterClassEx RegisterClassExA
-#define UnregisterClass UnregisterClassA
 
 // The module handle of the program (null name); named modules are not known here.
 HMODULE GetModuleHandleA(LPCSTR moduleName);
@@ -300,7 +298,6 @@ HGDIOBJ GetStockObject(int object);
 BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
-#define CreateWindowEx CreateWindowExA
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 BOOL ShowWindow(HWND window, int command);
@@ -324,12 +321,6 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
-#define PeekMessage PeekMessageA
-#define GetMessage GetMessageA
-#define DispatchMessage DispatchMessageA
-#define DefWindowProc DefWindowProcA
-#define PostMessage PostMessageA
-#define SendMessage SendMessageA
 
 // The cursor. ShowCursor keeps Windows' display counter (0 at start, the cursor shows
 // while it is 0 or more) and returns the new count. SetCursor returns the previous cursor.

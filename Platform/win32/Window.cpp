@@ -323,8 +323,9 @@ HCURSOR SetCursor(HCURSOR cursor)
 {
     static HCURSOR current = nullptr;
     const HCURSOR previous = current;
-    if (SDL_Cursor* sdlCursor = win32internal::CursorFromHandle(cursor)) {
-        SDL_SetCursor(sdlCursor);
+    if (win32internal::IsCursorHandle(cursor)) {
+        if (SDL_Cursor* sdlCursor = win32internal::CursorFromHandle(cursor))
+            SDL_SetCursor(sdlCursor);
         ApplyCursorVisibility();
         current = cursor;
     } else if (!cursor) {

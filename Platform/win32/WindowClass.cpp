@@ -112,8 +112,8 @@ HCURSOR LoadCursorEntry(WORD key)
         }
         cursor = SDL_CreateSystemCursor(system);
     }
-    if (!cursor)
-        return nullptr;
+    // Where the display cannot show cursors (the offscreen driver) the resource still
+    // exists; it just has no picture on screen.
     auto& entry = Cursors()[key];
     entry.cursor = cursor;
     return reinterpret_cast<HCURSOR>(&entry);
@@ -143,14 +143,17 @@ SDL_Surface* IconSurface(HICON icon)
     return IsIconEntry(icon) ? reinterpret_cast<IconEntry*>(icon)->surface : nullptr;
 }
 
-SDL_Cursor* CursorFromHandle(HCURSOR cursor)
+bool IsCursorHandle(HCURSOR cursor)
 {
-    if (!cursor)
-        return nullptr;
     for (auto& [key, entry] : Cursors())
         if (reinterpret_cast<CursorEntry*>(cursor) == &entry)
-            return entry.cursor;
-    return nullptr;
+            return true;
+    return false;
+}
+
+SDL_Cursor* CursorFromHandle(HCURSOR cursor)
+{
+    return IsCursorHandle(cursor) ? reinterpret_cast<CursorEntry*>(cursor)->cursor : nullptr;
 }
 
 } // namespace win32internal

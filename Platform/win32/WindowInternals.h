@@ -33,7 +33,9 @@ struct WindowRecord {
 
 // WindowClass.cpp. A class named by string (any case) or by its atom; null if none.
 const WindowClassInfo* FindWindowClass(LPCSTR nameOrAtom);
-// The pictures behind icon and cursor handles; null for a handle that is not one.
+// The pictures behind icon and cursor handles; null for a handle that is not one, and for
+// a cursor the display cannot show.
+bool IsCursorHandle(HCURSOR cursor);
 SDL_Surface* IconSurface(HICON icon);
 SDL_Cursor* CursorFromHandle(HCURSOR cursor);
 

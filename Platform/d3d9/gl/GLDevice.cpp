@@ -1,0 +1,1899 @@
+#include "d3d9/gl/GLDevice.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "d3d9/D3DFormatInfo.h"
+#include "d3d9/DeviceFactory.h"
+#include "d3d9/gl/GLAdapter.h"
+#include "d3d9/gl/GLBaseTexture.h"
+#include "d3d9/gl/GLCubeTexture.h"
+#include "d3d9/gl/GLDeviceChild.h"
+#include "d3d9/gl/GLFormat.h"
+#include "d3d9/gl/GLIndexBuffer.h"
+#include "d3d9/gl/GLQuery.h"
+#include "d3d9/gl/GLShader.h"
+#include "d3d9/gl/GLShaderSource.h"
+#include "d3d9/gl/GLSurface.h"
+#include "d3d9/gl/GLTexture.h"
+#include "d3d9/gl/GLTextureStorage.h"
+#include "d3d9/gl/GLVertexBuffer.h"
+#include "d3d9/gl/GLVertexDeclaration.h"
+#include "d3d9/gl/GLVolumeTexture.h"
+#include "win32/WindowHandle.h"
+
+namespace {
+
+// With an upper-left clip origin GL's window rows grow downwards, as the screen's do, and the
+// winding GL computes in window coordinates is the one seen on screen: Direct3D's clockwise front
+// faces are GL_CW. (The culling read-back test shows it.)
+constexpr GLenum kClockwiseOnScreen = GL_CW;
+
+std::uint64_t NextShaderId()
+{
+    static std::uint64_t next = 0;
+    return ++next;
+}
+
+float AsFloat(DWORD bits)
+{
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+DWORD FloatBits(float f)
+{
+    DWORD bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
+
+GLenum CompareFunc(DWORD f)
+{
+    switch (f) {
+    case D3DCMP_NEVER: return GL_NEVER;
+    case D3DCMP_LESS: return GL_LESS;
+    case D3DCMP_EQUAL: return GL_EQUAL;
+    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
+    case D3DCMP_GREATER: return GL_GREATER;
+    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
+    default: return GL_ALWAYS;
+    }
+}
+
+GLenum BlendFactor(DWORD b)
+{
+    switch (b) {
+    case D3DBLEND_ZERO: return GL_ZERO;
+    case D3DBLEND_ONE: return GL_ONE;
+    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
+    case D3DBLEND_BLENDFACTOR: return GL_CONSTANT_COLOR;
+    case D3DBLEND_INVBLENDFACTOR: return GL_ONE_MINUS_CONSTANT_COLOR;
+    default: return GL_ONE;
+    }
+}
+
+GLenum BlendOp(DWORD op)
+{
+    switch (op) {
+    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
+    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
+    case D3DBLENDOP_MIN: return GL_MIN;
+    case D3DBLENDOP_MAX: return GL_MAX;
+    default: return GL_FUNC_ADD;
+    }
+}
+
+// The source and destination factors of a pair, with D3DBLEND_BOTHSRCALPHA/BOTHINVSRCALPHA
+// (which set both from the source value).
+void BlendPair(DWORD src, DWORD dst, GLenum& glSrc, GLenum& glDst)
+{
+    if (src == D3DBLEND_BOTHSRCALPHA) {
+        glSrc = GL_SRC_ALPHA, glDst = GL_ONE_MINUS_SRC_ALPHA;
+    } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
+        glSrc = GL_ONE_MINUS_SRC_ALPHA, glDst = GL_SRC_ALPHA;
+    } else {
+        glSrc = BlendFactor(src), glDst = BlendFactor(dst);
+    }
+}
+
+GLenum StencilOp(DWORD op)
+{
+    switch (op) {
+    case D3DSTENCILOP_ZERO: return GL_ZERO;
+    case D3DSTENCILOP_REPLACE: return GL_REPLACE;
+    case D3DSTENCILOP_INCRSAT: return GL_INCR;
+    case D3DSTENCILOP_DECRSAT: return GL_DECR;
+    case D3DSTENCILOP_INVERT: return GL_INVERT;
+    case D3DSTENCILOP_INCR: return GL_INCR_WRAP;
+    case D3DSTENCILOP_DECR: return GL_DECR_WRAP;
+    default: return GL_KEEP;
+    }
+}
+
+GLenum AddressMode(DWORD a)
+{
+    switch (a) {
+    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+    case D3DTADDRESS_MIRRORONCE: return GL_MIRROR_CLAMP_TO_EDGE;
+    default: return GL_REPEAT;
+    }
+}
+
+// Vertices of primitiveCount primitives; 0 for an unknown type.
+UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount, GLenum& mode)
+{
+    switch (type) {
+    case D3DPT_POINTLIST: mode = GL_POINTS; return primitiveCount;
+    case D3DPT_LINELIST: mode = GL_LINES; return primitiveCount * 2;
+    case D3DPT_LINESTRIP: mode = GL_LINE_STRIP; return primitiveCount + 1;
+    case D3DPT_TRIANGLELIST: mode = GL_TRIANGLES; return primitiveCount * 3;
+    case D3DPT_TRIANGLESTRIP: mode = GL_TRIANGLE_STRIP; return primitiveCount + 2;
+    case D3DPT_TRIANGLEFAN: mode = GL_TRIANGLE_FAN; return primitiveCount + 2;
+    default: return 0;
+    }
+}
+
+void ColourToFloats(D3DCOLOR c, float out[4])
+{
+    out[0] = ((c >> 16) & 0xFF) / 255.f;
+    out[1] = ((c >> 8) & 0xFF) / 255.f;
+    out[2] = (c & 0xFF) / 255.f;
+    out[3] = ((c >> 24) & 0xFF) / 255.f;
+}
+
+bool RectInside(const RECT& r, UINT width, UINT height)
+{
+    return r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom && r.right <= static_cast<LONG>(width) &&
+           r.bottom <= static_cast<LONG>(height);
+}
+
+RECT WholeRect(const GLSurface* s)
+{
+    return RECT{0, 0, static_cast<LONG>(s->Width()), static_cast<LONG>(s->Height())};
+}
+
+template <class T>
+void Assign(T*& slot, T* value)
+{
+    if (value)
+        value->AddRef();
+    if (slot)
+        slot->Release();
+    slot = value;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Creation and destruction
+
+HRESULT CreateGLDevice(IDirect3D9* direct3d, SDL_Window* window, DWORD behaviorFlags,
+                       D3DPRESENT_PARAMETERS* presentParameters, IDirect3DDevice9** device)
+{
+    return GLDevice::Create(direct3d, window, behaviorFlags, presentParameters, device);
+}
+
+GLDevice::GLDevice(IDirect3D9* direct3d, SDL_Window* window) : direct3d_(direct3d), window_(window)
+{
+    if (direct3d_)
+        direct3d_->AddRef();
+}
+
+// The behaviour flags (vertex processing, FPU preservation, threading) change nothing here: vertices
+// are always processed by the GL implementation, on the calling thread.
+HRESULT GLDevice::Create(IDirect3D9* direct3d, SDL_Window* window, DWORD, D3DPRESENT_PARAMETERS* params,
+                         IDirect3DDevice9** device)
+{
+    if (!device)
+        return D3DERR_INVALIDCALL;
+    *device = nullptr;
+    if (!window || !params || !(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL))
+        return D3DERR_INVALIDCALL;
+    if (!GetGLAdapterInfo().valid)
+        return D3DERR_NOTAVAILABLE;
+    GLDevice* d = new GLDevice(direct3d, window);
+    const HRESULT hr = d->Init(params);
+    if (hr < 0) {
+        d->Release();
+        return hr;
+    }
+    *device = d;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const
+{
+    if (!params)
+        return D3DERR_INVALIDCALL;
+    if (params->BackBufferWidth == 0 || params->BackBufferHeight == 0) {
+        if (!params->Windowed)
+            return D3DERR_INVALIDCALL;
+        int w = 0, h = 0;
+        SDL_GL_GetDrawableSize(window_, &w, &h);
+        if (params->BackBufferWidth == 0)
+            params->BackBufferWidth = static_cast<UINT>(std::max(w, 1));
+        if (params->BackBufferHeight == 0)
+            params->BackBufferHeight = static_cast<UINT>(std::max(h, 1));
+    }
+    if (params->BackBufferFormat == D3DFMT_UNKNOWN && params->Windowed)
+        params->BackBufferFormat = D3DFMT_X8R8G8B8;
+    if (params->BackBufferFormat != D3DFMT_X8R8G8B8 && params->BackBufferFormat != D3DFMT_A8R8G8B8)
+        return D3DERR_INVALIDCALL;
+    if (params->BackBufferCount > D3DPRESENT_BACK_BUFFERS_MAX)
+        return D3DERR_INVALIDCALL;
+    if (params->BackBufferCount == 0)
+        params->BackBufferCount = 1;
+    const GLAdapterInfo& info = GetGLAdapterInfo();
+    if (params->BackBufferWidth > info.caps.MaxTextureWidth || params->BackBufferHeight > info.caps.MaxTextureHeight)
+        return D3DERR_INVALIDCALL;
+    DWORD qualities = 0;
+    if (GLCheckMultiSampleType(info, params->BackBufferFormat, params->MultiSampleType, &qualities) < 0 ||
+        params->MultiSampleQuality >= qualities)
+        return D3DERR_INVALIDCALL;
+    if (params->MultiSampleType != D3DMULTISAMPLE_NONE && params->SwapEffect != D3DSWAPEFFECT_DISCARD)
+        return D3DERR_INVALIDCALL;
+    if (params->EnableAutoDepthStencil) {
+        const D3DFormatInfo* depth = FindD3DFormatInfo(params->AutoDepthStencilFormat);
+        if (!depth || !depth->depthBuffer)
+            return D3DERR_INVALIDCALL;
+        if (GLCheckMultiSampleType(info, params->AutoDepthStencilFormat, params->MultiSampleType, nullptr) < 0)
+            return D3DERR_INVALIDCALL;
+    }
+    return D3D_OK;
+}
+
+HRESULT GLDevice::Init(D3DPRESENT_PARAMETERS* params)
+{
+    HRESULT hr = CheckPresentParameters(params);
+    if (hr < 0)
+        return hr;
+    params_ = *params;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+    context_ = SDL_GL_CreateContext(window_);
+    if (!context_)
+        return D3DERR_NOTAVAILABLE;
+    MakeCurrent();
+    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+    glCreateVertexArrays(1, &vao_);
+    glBindVertexArray(vao_);
+    state_.SetVertexArray(vao_);
+    glCreateFramebuffers(1, &drawFbo_);
+    glCreateFramebuffers(1, &readScratch_);
+    glCreateFramebuffers(1, &drawScratch_);
+    glCreateSamplers(static_cast<GLsizei>(samplers_.size()), samplers_.data());
+    glCreateBuffers(1, &upBuffer_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    state_.Enable(GL_PROGRAM_POINT_SIZE, true);
+    state_.Enable(GL_TEXTURE_CUBE_MAP_SEAMLESS, true);
+    state_.BindDrawFramebuffer(drawFbo_);
+
+    if (const char* injected = std::getenv("ORVALA_D3D_DEVICE_LOST")) {
+        const std::string text = injected;
+        const size_t colon = text.find(':');
+        if (colon != std::string::npos && colon > 0) {
+            const long n = std::strtol(text.c_str() + colon + 1, nullptr, 10);
+            if (n > 0)
+                lossCountdown_[text.substr(0, colon)] = static_cast<unsigned>(n);
+        }
+    }
+    hr = CreateBackBuffer();
+    if (hr < 0)
+        return hr;
+    SetDefaultStates();
+    ApplySwapInterval();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::CreateBackBuffer()
+{
+    MakeCurrent();
+    GLSurface* back = nullptr;
+    HRESULT hr = GLSurface::CreateRenderbuffer(this, params_.BackBufferWidth, params_.BackBufferHeight,
+                                               params_.BackBufferFormat, params_.MultiSampleType, false,
+                                               (params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0, false, &back);
+    if (hr < 0)
+        return hr;
+    backBuffer_ = back;
+    if (params_.EnableAutoDepthStencil) {
+        GLSurface* depth = nullptr;
+        hr = GLSurface::CreateRenderbuffer(this, params_.BackBufferWidth, params_.BackBufferHeight,
+                                           params_.AutoDepthStencilFormat, params_.MultiSampleType, true, false, false,
+                                           &depth);
+        if (hr < 0)
+            return hr;
+        autoDepth_ = depth;
+    }
+    Assign(targets_[0], backBuffer_);
+    Assign(depth_, autoDepth_);
+    framebufferDirty_ = true;
+
+    if (presented_)
+        glDeleteRenderbuffers(1, &presented_);
+    glCreateRenderbuffers(1, &presented_);
+    glNamedRenderbufferStorage(presented_, GL_RGBA8, static_cast<GLsizei>(params_.BackBufferWidth),
+                               static_cast<GLsizei>(params_.BackBufferHeight));
+    hasPresented_ = false;
+    viewport_ = {0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.f, 1.f};
+    scissor_ = {0, 0, static_cast<LONG>(params_.BackBufferWidth), static_cast<LONG>(params_.BackBufferHeight)};
+    return glGetError() == GL_OUT_OF_MEMORY ? D3DERR_OUTOFVIDEOMEMORY : D3D_OK;
+}
+
+void GLDevice::ReleaseBackBuffer()
+{
+    for (GLSurface*& target : targets_)
+        Assign(target, static_cast<GLSurface*>(nullptr));
+    Assign(depth_, static_cast<GLSurface*>(nullptr));
+    if (backBuffer_)
+        backBuffer_->Release();
+    if (autoDepth_)
+        autoDepth_->Release();
+    backBuffer_ = autoDepth_ = nullptr;
+    framebufferDirty_ = true;
+}
+
+void GLDevice::ReleaseBoundState()
+{
+    for (TextureBinding& t : textures_) {
+        if (t.texture)
+            t.texture->Release();
+        t = {};
+    }
+    for (Stream& s : streams_) {
+        if (s.buffer)
+            s.buffer->Release();
+        s = {};
+    }
+    Assign(indices_, static_cast<GLIndexBuffer*>(nullptr));
+    Assign(declaration_, static_cast<GLVertexDeclaration*>(nullptr));
+    Assign(vertexShader_, static_cast<GLShader<IDirect3DVertexShader9>*>(nullptr));
+    Assign(pixelShader_, static_cast<GLShader<IDirect3DPixelShader9>*>(nullptr));
+    inputsProgram_ = nullptr;
+    inputsDeclaration_ = nullptr;
+}
+
+void GLDevice::SetDefaultStates()
+{
+    renderStates_.fill(0);
+    auto rs = [this](D3DRENDERSTATETYPE s, DWORD v) { renderStates_[s] = v; };
+    rs(D3DRS_ZENABLE, params_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE);
+    rs(D3DRS_FILLMODE, D3DFILL_SOLID);
+    rs(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    rs(D3DRS_ZWRITEENABLE, TRUE);
+    rs(D3DRS_LASTPIXEL, TRUE);
+    rs(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    rs(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+    rs(D3DRS_CULLMODE, D3DCULL_CCW);
+    rs(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    rs(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+    rs(D3DRS_FOGEND, FloatBits(1.f));
+    rs(D3DRS_FOGDENSITY, FloatBits(1.f));
+    rs(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
+    rs(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);
+    rs(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    rs(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    rs(D3DRS_STENCILMASK, 0xFFFFFFFF);
+    rs(D3DRS_STENCILWRITEMASK, 0xFFFFFFFF);
+    rs(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
+    rs(D3DRS_CLIPPING, TRUE);
+    rs(D3DRS_LIGHTING, TRUE);
+    rs(D3DRS_COLORVERTEX, TRUE);
+    rs(D3DRS_LOCALVIEWER, TRUE);
+    rs(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
+    rs(D3DRS_SPECULARMATERIALSOURCE, D3DMCS_COLOR2);
+    rs(D3DRS_POINTSIZE, FloatBits(1.f));
+    rs(D3DRS_POINTSIZE_MIN, FloatBits(1.f));
+    rs(D3DRS_POINTSCALE_A, FloatBits(1.f));
+    rs(D3DRS_MULTISAMPLEANTIALIAS, TRUE);
+    rs(D3DRS_MULTISAMPLEMASK, 0xFFFFFFFF);
+    rs(D3DRS_POINTSIZE_MAX, FloatBits(GetGLAdapterInfo().caps.MaxPointSize));
+    rs(D3DRS_COLORWRITEENABLE, 0xF);
+    rs(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+    rs(D3DRS_POSITIONDEGREE, 3);
+    rs(D3DRS_NORMALDEGREE, 1);
+    rs(D3DRS_MINTESSELLATIONLEVEL, FloatBits(1.f));
+    rs(D3DRS_MAXTESSELLATIONLEVEL, FloatBits(1.f));
+    rs(D3DRS_ADAPTIVETESS_Z, FloatBits(1.f));
+    rs(D3DRS_CCW_STENCILFAIL, D3DSTENCILOP_KEEP);
+    rs(D3DRS_CCW_STENCILZFAIL, D3DSTENCILOP_KEEP);
+    rs(D3DRS_CCW_STENCILPASS, D3DSTENCILOP_KEEP);
+    rs(D3DRS_CCW_STENCILFUNC, D3DCMP_ALWAYS);
+    rs(D3DRS_COLORWRITEENABLE1, 0xF);
+    rs(D3DRS_COLORWRITEENABLE2, 0xF);
+    rs(D3DRS_COLORWRITEENABLE3, 0xF);
+    rs(D3DRS_BLENDFACTOR, 0xFFFFFFFF);
+    rs(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
+    rs(D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO);
+    rs(D3DRS_BLENDOPALPHA, D3DBLENDOP_ADD);
+    renderStatesDirty_ = true;
+    for (auto& stage : samplerStates_) {
+        stage.fill(0);
+        stage[D3DSAMP_ADDRESSU] = stage[D3DSAMP_ADDRESSV] = stage[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
+        stage[D3DSAMP_MAGFILTER] = stage[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
+        stage[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
+        stage[D3DSAMP_MAXANISOTROPY] = 1;
+    }
+    samplersDirty_ = ~0u;
+}
+
+void GLDevice::ApplySwapInterval()
+{
+    MakeCurrent();
+    const UINT interval = params_.PresentationInterval;
+    // Vertical sync unless the application asks for immediate presentation; the swap interval
+    // SDL cannot set (a driver without the extension) is not an error.
+    SDL_GL_SetSwapInterval(interval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0
+                           : interval == D3DPRESENT_INTERVAL_TWO     ? 2
+                           : interval == D3DPRESENT_INTERVAL_THREE   ? 3
+                           : interval == D3DPRESENT_INTERVAL_FOUR    ? 4
+                                                                     : 1);
+}
+
+GLDevice::~GLDevice()
+{
+    if (context_) {
+        MakeCurrent();
+        if (activeQuery_)
+            activeQuery_->EndIfActive();
+        activeQuery_ = nullptr;
+        ReleaseBoundState();
+        ReleaseBackBuffer();
+        lastProgram_ = nullptr;
+        programs_.Clear();
+        const std::vector<GLDeviceChild*> left(children_.begin(), children_.end());
+        for (GLDeviceChild* child : left)
+            child->DetachFromDevice();
+        children_.clear();
+        glDeleteVertexArrays(1, &vao_);
+        const GLuint fbos[] = {drawFbo_, readScratch_, drawScratch_};
+        glDeleteFramebuffers(3, fbos);
+        glDeleteSamplers(static_cast<GLsizei>(samplers_.size()), samplers_.data());
+        glDeleteBuffers(1, &upBuffer_);
+        glDeleteRenderbuffers(1, &presented_);
+        SDL_GL_MakeCurrent(window_, nullptr);
+        SDL_GL_DeleteContext(context_);
+    }
+    for (GLDeviceChild* child : std::vector<GLDeviceChild*>(children_.begin(), children_.end()))
+        child->DetachFromDevice();
+    if (direct3d_)
+        direct3d_->Release();
+}
+
+void GLDevice::MakeCurrent()
+{
+    if (context_ && SDL_GL_GetCurrentContext() != context_)
+        SDL_GL_MakeCurrent(window_, context_);
+}
+
+void GLDevice::RegisterChild(GLDeviceChild* child)
+{
+    children_.insert(child);
+}
+
+void GLDevice::UnregisterChild(GLDeviceChild* child)
+{
+    children_.erase(child);
+}
+
+void GLDevice::ForgetShader(std::uint64_t id)
+{
+    state_.UseProgram(0);
+    inputsProgram_ = nullptr;
+    lastProgram_ = nullptr;
+    programs_.ForgetShader(id);
+}
+
+void GLDevice::BeginOcclusionQuery(GLQuery* query)
+{
+    if (activeQuery_ && activeQuery_ != query)
+        activeQuery_->EndIfActive();
+    activeQuery_ = query;
+}
+
+void GLDevice::EndOcclusionQuery(GLQuery* query)
+{
+    if (activeQuery_ == query)
+        activeQuery_ = nullptr;
+}
+
+GLSurface* GLDevice::OwnSurface(IDirect3DSurface9* surface) const
+{
+    GLSurface* s = dynamic_cast<GLSurface*>(surface);
+    return s && s->Device() == this ? s : nullptr;
+}
+
+int GLDevice::StageIndex(DWORD stage)
+{
+    if (stage < 16)
+        return static_cast<int>(stage);
+    if (stage >= D3DVERTEXTEXTURESAMPLER0 && stage <= D3DVERTEXTEXTURESAMPLER3)
+        return static_cast<int>(16 + stage - D3DVERTEXTEXTURESAMPLER0);
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Device loss
+
+void GLDevice::InjectDeviceLoss(const char* pMethod, unsigned nth)
+{
+    if (pMethod && nth > 0)
+        lossCountdown_[pMethod] = nth;
+}
+
+bool GLDevice::Lose(const char* method)
+{
+    if (lossCountdown_.empty())
+        return false;
+    auto found = lossCountdown_.find(method);
+    if (found == lossCountdown_.end() || --found->second != 0)
+        return false;
+    lossCountdown_.erase(found);
+    lost_ = true;
+    lostReported_ = false;
+    return true;
+}
+
+HRESULT GLDevice::TestCooperativeLevel()
+{
+    if (Lose("TestCooperativeLevel"))
+        return D3DERR_DEVICELOST;
+    if (!lost_)
+        return D3D_OK;
+    // The first look after the loss sees the device lost; from then on it can be reset.
+    if (!lostReported_) {
+        lostReported_ = true;
+        return D3DERR_DEVICELOST;
+    }
+    return D3DERR_DEVICENOTRESET;
+}
+
+HRESULT GLDevice::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
+{
+    if (Lose("Reset"))
+        return D3DERR_DEVICELOST;
+    if (!pPresentationParameters || inScene_)
+        return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    if (activeQuery_)
+        activeQuery_->EndIfActive();
+    activeQuery_ = nullptr;
+    // Reset returns the device to its first state: nothing bound.
+    ReleaseBoundState();
+    for (GLSurface*& target : targets_)
+        Assign(target, static_cast<GLSurface*>(nullptr));
+    Assign(depth_, static_cast<GLSurface*>(nullptr));
+    framebufferDirty_ = true;
+    bool defaultAlive = false;
+    for (GLDeviceChild* child : children_)
+        if (child->IsDefaultPool())
+            defaultAlive = true;
+    // The application's own references to the back buffer or the automatic depth surface count too.
+    const auto held = [](GLSurface* s) { return s && s->RefCount() > 1; };
+    if (defaultAlive || held(backBuffer_) || held(autoDepth_)) {
+        lost_ = true;
+        lostReported_ = true;
+        return D3DERR_INVALIDCALL;
+    }
+    D3DPRESENT_PARAMETERS params = *pPresentationParameters;
+    HRESULT hr = CheckPresentParameters(&params);
+    if (hr < 0) {
+        lost_ = true;
+        lostReported_ = true;
+        return hr;
+    }
+    ReleaseBackBuffer();
+    params_ = params;
+    *pPresentationParameters = params;
+    hr = CreateBackBuffer();
+    if (hr < 0) {
+        lost_ = true;
+        lostReported_ = true;
+        return hr;
+    }
+    SetDefaultStates();
+    ApplySwapInterval();
+    lost_ = false;
+    lostReported_ = false;
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Simple queries
+
+HRESULT GLDevice::GetDirect3D(IDirect3D9** ppD3D9)
+{
+    if (!ppD3D9 || !direct3d_)
+        return D3DERR_INVALIDCALL;
+    direct3d_->AddRef();
+    *ppD3D9 = direct3d_;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetDeviceCaps(D3DCAPS9* pCaps)
+{
+    if (!pCaps)
+        return D3DERR_INVALIDCALL;
+    *pCaps = GetGLAdapterInfo().caps;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode)
+{
+    if (iSwapChain != 0 || !pMode)
+        return D3DERR_INVALIDCALL;
+    if (params_.Windowed) {
+        *pMode = GetGLAdapterInfo().desktop;
+    } else {
+        *pMode = {params_.BackBufferWidth, params_.BackBufferHeight,
+                  params_.FullScreen_RefreshRateInHz ? params_.FullScreen_RefreshRateInHz : 60, D3DFMT_X8R8G8B8};
+    }
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
+                                IDirect3DSurface9** ppBackBuffer)
+{
+    if (!ppBackBuffer || iSwapChain != 0 || iBackBuffer >= params_.BackBufferCount || Type != D3DBACKBUFFER_TYPE_MONO ||
+        !backBuffer_)
+        return D3DERR_INVALIDCALL;
+    // Every back buffer of the chain is the one surface: Present copies it out instead of flipping.
+    backBuffer_->AddRef();
+    *ppBackBuffer = backBuffer_;
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Resource creation
+
+HRESULT GLDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle)
+{
+    if (Lose("CreateTexture"))
+        return D3DERR_DEVICELOST;
+    if (pSharedHandle)
+        return D3DERR_INVALIDCALL;
+    return GLTexture::Create(this, Width, Height, Levels, Usage, Format, Pool, ppTexture);
+}
+
+HRESULT GLDevice::CreateVolumeTexture(UINT Width, UINT Height, UINT Depth, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                                      D3DPOOL Pool, IDirect3DVolumeTexture9** ppVolumeTexture, HANDLE* pSharedHandle)
+{
+    if (Lose("CreateVolumeTexture"))
+        return D3DERR_DEVICELOST;
+    if (pSharedHandle)
+        return D3DERR_INVALIDCALL;
+    return GLVolumeTexture::Create(this, Width, Height, Depth, Levels, Usage, Format, Pool, ppVolumeTexture);
+}
+
+HRESULT GLDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                    IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle)
+{
+    if (Lose("CreateCubeTexture"))
+        return D3DERR_DEVICELOST;
+    if (pSharedHandle)
+        return D3DERR_INVALIDCALL;
+    return GLCubeTexture::Create(this, EdgeLength, Levels, Usage, Format, Pool, ppCubeTexture);
+}
+
+HRESULT GLDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                                     IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle)
+{
+    if (Lose("CreateVertexBuffer"))
+        return D3DERR_DEVICELOST;
+    if (pSharedHandle)
+        return D3DERR_INVALIDCALL;
+    return GLVertexBuffer::Create(this, Length, Usage, FVF, Pool, ppVertexBuffer);
+}
+
+HRESULT GLDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                    IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle)
+{
+    if (Lose("CreateIndexBuffer"))
+        return D3DERR_DEVICELOST;
+    if (pSharedHandle)
+        return D3DERR_INVALIDCALL;
+    return GLIndexBuffer::Create(this, Length, Usage, Format, Pool, ppIndexBuffer);
+}
+
+HRESULT GLDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                     DWORD MultisampleQuality, BOOL Lockable, IDirect3DSurface9** ppSurface,
+                                     HANDLE* pSharedHandle)
+{
+    if (Lose("CreateRenderTarget"))
+        return D3DERR_DEVICELOST;
+    if (!ppSurface || pSharedHandle)
+        return D3DERR_INVALIDCALL;
+    *ppSurface = nullptr;
+    const GLAdapterInfo& info = GetGLAdapterInfo();
+    if (Width == 0 || Height == 0 || Width > info.caps.MaxTextureWidth || Height > info.caps.MaxTextureHeight)
+        return D3DERR_INVALIDCALL;
+    const D3DFormatInfo* format = FindD3DFormatInfo(Format);
+    if (!format || !format->renderTarget)
+        return D3DERR_NOTAVAILABLE;
+    DWORD qualities = 0;
+    if (GLCheckMultiSampleType(info, Format, MultiSample, &qualities) < 0 || MultisampleQuality >= qualities)
+        return D3DERR_INVALIDCALL;
+    D3DMULTISAMPLE_TYPE samples = MultiSample;
+    if (MultiSample == D3DMULTISAMPLE_NONMASKABLE)
+        samples = static_cast<D3DMULTISAMPLE_TYPE>(GLSampleCounts(info, Format)[MultisampleQuality]);
+    GLSurface* s = nullptr;
+    const HRESULT hr = GLSurface::CreateRenderbuffer(this, Width, Height, Format, samples, false, Lockable != FALSE,
+                                                     true, &s);
+    if (hr >= 0)
+        *ppSurface = s;
+    return hr;
+}
+
+HRESULT GLDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                            DWORD MultisampleQuality, BOOL, IDirect3DSurface9** ppSurface,
+                                            HANDLE* pSharedHandle)
+{
+    if (Lose("CreateDepthStencilSurface"))
+        return D3DERR_DEVICELOST;
+    if (!ppSurface || pSharedHandle)
+        return D3DERR_INVALIDCALL;
+    *ppSurface = nullptr;
+    const GLAdapterInfo& info = GetGLAdapterInfo();
+    if (Width == 0 || Height == 0 || Width > info.caps.MaxTextureWidth || Height > info.caps.MaxTextureHeight)
+        return D3DERR_INVALIDCALL;
+    const D3DFormatInfo* format = FindD3DFormatInfo(Format);
+    if (!format || !format->depthBuffer)
+        return D3DERR_NOTAVAILABLE;
+    DWORD qualities = 0;
+    if (GLCheckMultiSampleType(info, Format, MultiSample, &qualities) < 0 || MultisampleQuality >= qualities)
+        return D3DERR_INVALIDCALL;
+    D3DMULTISAMPLE_TYPE samples = MultiSample;
+    if (MultiSample == D3DMULTISAMPLE_NONMASKABLE)
+        samples = static_cast<D3DMULTISAMPLE_TYPE>(GLSampleCounts(info, Format)[MultisampleQuality]);
+    GLSurface* s = nullptr;
+    const HRESULT hr = GLSurface::CreateRenderbuffer(this, Width, Height, Format, samples, true, false, true, &s);
+    if (hr >= 0)
+        *ppSurface = s;
+    return hr;
+}
+
+HRESULT GLDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
+                                              IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle)
+{
+    if (Lose("CreateOffscreenPlainSurface"))
+        return D3DERR_DEVICELOST;
+    if (!ppSurface || pSharedHandle || Pool == D3DPOOL_MANAGED || Pool > D3DPOOL_SCRATCH || Width == 0 || Height == 0)
+        return D3DERR_INVALIDCALL;
+    *ppSurface = nullptr;
+    GLSurface* s = nullptr;
+    const HRESULT hr = GLSurface::CreateMemory(this, Width, Height, Format, Pool, &s);
+    if (hr >= 0)
+        *ppSurface = s;
+    return hr;
+}
+
+HRESULT GLDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
+                                          IDirect3DVertexDeclaration9** ppDecl)
+{
+    if (Lose("CreateVertexDeclaration"))
+        return D3DERR_DEVICELOST;
+    return GLVertexDeclaration::Create(this, pVertexElements, ppDecl);
+}
+
+HRESULT GLDevice::CreateVertexShader(const char* pGlslSource, IDirect3DVertexShader9** ppShader, std::string* pLog)
+{
+    if (Lose("CreateVertexShader"))
+        return D3DERR_DEVICELOST;
+    if (!pGlslSource || !ppShader)
+        return D3DERR_INVALIDCALL;
+    *ppShader = nullptr;
+    std::string wrapped;
+    if (!WrapVertexShaderSource(pGlslSource, wrapped)) {
+        if (pLog)
+            *pLog = "vertex shader has no \"void main(\"";
+        return D3DERR_INVALIDCALL;
+    }
+    MakeCurrent();
+    const GLuint name = CompileGLShader(GL_VERTEX_SHADER, wrapped, pLog);
+    if (!name)
+        return D3DERR_INVALIDCALL;
+    *ppShader = new GLVertexShader(this, name, NextShaderId());
+    return D3D_OK;
+}
+
+HRESULT GLDevice::CreatePixelShader(const char* pGlslSource, IDirect3DPixelShader9** ppShader, std::string* pLog)
+{
+    if (Lose("CreatePixelShader"))
+        return D3DERR_DEVICELOST;
+    if (!pGlslSource || !ppShader)
+        return D3DERR_INVALIDCALL;
+    *ppShader = nullptr;
+    MakeCurrent();
+    const GLuint name = CompileGLShader(GL_FRAGMENT_SHADER, WrapPixelShaderSource(pGlslSource), pLog);
+    if (!name)
+        return D3DERR_INVALIDCALL;
+    *ppShader = new GLPixelShader(this, name, NextShaderId());
+    return D3D_OK;
+}
+
+HRESULT GLDevice::CreateQuery(D3DQUERYTYPE Type, IDirect3DQuery9** ppQuery)
+{
+    if (Lose("CreateQuery"))
+        return D3DERR_DEVICELOST;
+    if (!GLQuery::Supported(Type))
+        return D3DERR_NOTAVAILABLE;
+    if (ppQuery)
+        *ppQuery = new GLQuery(this, Type);
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Targets, scenes, viewport and states
+
+HRESULT GLDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget)
+{
+    if (Lose("SetRenderTarget"))
+        return D3DERR_DEVICELOST;
+    if (RenderTargetIndex >= GetGLAdapterInfo().caps.NumSimultaneousRTs)
+        return D3DERR_INVALIDCALL;
+    GLSurface* s = nullptr;
+    if (pRenderTarget) {
+        s = OwnSurface(pRenderTarget);
+        if (!s || !s->IsRenderTarget() || !s->HasGLImage())
+            return D3DERR_INVALIDCALL;
+    } else if (RenderTargetIndex == 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (targets_[RenderTargetIndex] != s) {
+        Assign(targets_[RenderTargetIndex], s);
+        framebufferDirty_ = true;
+    }
+    if (RenderTargetIndex == 0) {
+        // As in Direct3D 9, a new first target resets the viewport and the scissor rectangle to it.
+        viewport_ = {0, 0, s->Width(), s->Height(), 0.f, 1.f};
+        scissor_ = WholeRect(s);
+        renderStatesDirty_ = true;
+    }
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget)
+{
+    if (!ppRenderTarget || RenderTargetIndex >= 4)
+        return D3DERR_INVALIDCALL;
+    *ppRenderTarget = targets_[RenderTargetIndex];
+    if (!targets_[RenderTargetIndex])
+        return D3DERR_NOTFOUND;
+    targets_[RenderTargetIndex]->AddRef();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil)
+{
+    if (Lose("SetDepthStencilSurface"))
+        return D3DERR_DEVICELOST;
+    GLSurface* s = nullptr;
+    if (pNewZStencil) {
+        s = OwnSurface(pNewZStencil);
+        if (!s || !s->IsDepthStencil())
+            return D3DERR_INVALIDCALL;
+    }
+    if (depth_ != s) {
+        Assign(depth_, s);
+        framebufferDirty_ = true;
+    }
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface)
+{
+    if (!ppZStencilSurface)
+        return D3DERR_INVALIDCALL;
+    *ppZStencilSurface = depth_;
+    if (!depth_)
+        return D3DERR_NOTFOUND;
+    depth_->AddRef();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::BeginScene()
+{
+    if (Lose("BeginScene"))
+        return D3DERR_DEVICELOST;
+    if (inScene_)
+        return D3DERR_INVALIDCALL;
+    inScene_ = true;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::EndScene()
+{
+    if (Lose("EndScene"))
+        return D3DERR_DEVICELOST;
+    if (!inScene_)
+        return D3DERR_INVALIDCALL;
+    inScene_ = false;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetViewport(const D3DVIEWPORT9* pViewport)
+{
+    if (Lose("SetViewport"))
+        return D3DERR_DEVICELOST;
+    if (!pViewport || !targets_[0])
+        return D3DERR_INVALIDCALL;
+    const D3DVIEWPORT9& v = *pViewport;
+    if (v.Width == 0 || v.Height == 0 || static_cast<std::uint64_t>(v.X) + v.Width > targets_[0]->Width() ||
+        static_cast<std::uint64_t>(v.Y) + v.Height > targets_[0]->Height() || !(v.MinZ >= 0.f && v.MinZ <= 1.f) ||
+        !(v.MaxZ >= 0.f && v.MaxZ <= 1.f))
+        return D3DERR_INVALIDCALL;
+    viewport_ = v;
+    renderStatesDirty_ = true;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetViewport(D3DVIEWPORT9* pViewport)
+{
+    if (!pViewport)
+        return D3DERR_INVALIDCALL;
+    *pViewport = viewport_;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetScissorRect(const RECT* pRect)
+{
+    if (Lose("SetScissorRect"))
+        return D3DERR_DEVICELOST;
+    if (!pRect || pRect->left < 0 || pRect->top < 0 || pRect->right < pRect->left || pRect->bottom < pRect->top)
+        return D3DERR_INVALIDCALL;
+    scissor_ = *pRect;
+    renderStatesDirty_ = true;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetScissorRect(RECT* pRect)
+{
+    if (!pRect)
+        return D3DERR_INVALIDCALL;
+    *pRect = scissor_;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
+{
+    if (Lose("SetRenderState"))
+        return D3DERR_DEVICELOST;
+    if (static_cast<DWORD>(State) >= renderStates_.size())
+        return D3DERR_INVALIDCALL;
+    if (renderStates_[State] != Value) {
+        renderStates_[State] = Value;
+        renderStatesDirty_ = true;
+    }
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
+{
+    if (!pValue || static_cast<DWORD>(State) >= renderStates_.size())
+        return D3DERR_INVALIDCALL;
+    *pValue = renderStates_[State];
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture)
+{
+    if (Lose("SetTexture"))
+        return D3DERR_DEVICELOST;
+    const int stage = StageIndex(Stage);
+    if (stage < 0)
+        return D3DERR_INVALIDCALL;
+    GLTextureStorage* storage = nullptr;
+    if (pTexture) {
+        GLBaseTexture* base = dynamic_cast<GLBaseTexture*>(pTexture);
+        GLDeviceChild* child = dynamic_cast<GLDeviceChild*>(pTexture);
+        if (!base || !child || child->Device() != this || !base->Storage().Name())
+            return D3DERR_INVALIDCALL; // another device's texture, or one in system memory
+        storage = &base->Storage();
+    }
+    TextureBinding& slot = textures_[static_cast<size_t>(stage)];
+    if (slot.texture == pTexture)
+        return D3D_OK;
+    if (pTexture)
+        pTexture->AddRef();
+    if (slot.texture)
+        slot.texture->Release();
+    slot = {pTexture, storage};
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture)
+{
+    const int stage = StageIndex(Stage);
+    if (stage < 0 || !ppTexture)
+        return D3DERR_INVALIDCALL;
+    *ppTexture = textures_[static_cast<size_t>(stage)].texture;
+    if (*ppTexture)
+        (*ppTexture)->AddRef();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value)
+{
+    if (Lose("SetSamplerState"))
+        return D3DERR_DEVICELOST;
+    const int stage = StageIndex(Sampler);
+    if (stage < 0 || Type == 0 || static_cast<DWORD>(Type) >= kSamplerStates)
+        return D3DERR_INVALIDCALL;
+    DWORD& slot = samplerStates_[static_cast<size_t>(stage)][Type];
+    if (slot != Value) {
+        slot = Value;
+        samplersDirty_ |= 1u << stage;
+    }
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue)
+{
+    const int stage = StageIndex(Sampler);
+    if (stage < 0 || !pValue || Type == 0 || static_cast<DWORD>(Type) >= kSamplerStates)
+        return D3DERR_INVALIDCALL;
+    *pValue = samplerStates_[static_cast<size_t>(stage)][Type];
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl)
+{
+    if (Lose("SetVertexDeclaration"))
+        return D3DERR_DEVICELOST;
+    GLVertexDeclaration* d = nullptr;
+    if (pDecl) {
+        d = dynamic_cast<GLVertexDeclaration*>(pDecl);
+        if (!d || d->Device() != this)
+            return D3DERR_INVALIDCALL;
+    }
+    Assign(declaration_, d);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl)
+{
+    if (!ppDecl)
+        return D3DERR_INVALIDCALL;
+    *ppDecl = declaration_;
+    if (declaration_)
+        declaration_->AddRef();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
+                                  UINT Stride)
+{
+    if (Lose("SetStreamSource"))
+        return D3DERR_DEVICELOST;
+    if (StreamNumber >= streams_.size())
+        return D3DERR_INVALIDCALL;
+    GLVertexBuffer* b = nullptr;
+    if (pStreamData) {
+        b = dynamic_cast<GLVertexBuffer*>(pStreamData);
+        if (!b || b->Device() != this || (OffsetInBytes % 4) != 0 || Stride > 2048)
+            return D3DERR_INVALIDCALL;
+    }
+    Stream& s = streams_[StreamNumber];
+    Assign(s.buffer, b);
+    s.offset = OffsetInBytes;
+    s.stride = Stride;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
+                                  UINT* pStride)
+{
+    if (StreamNumber >= streams_.size() || !ppStreamData || !pOffsetInBytes || !pStride)
+        return D3DERR_INVALIDCALL;
+    const Stream& s = streams_[StreamNumber];
+    *ppStreamData = s.buffer;
+    if (s.buffer)
+        s.buffer->AddRef();
+    *pOffsetInBytes = s.offset;
+    *pStride = s.stride;
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData)
+{
+    if (Lose("SetIndices"))
+        return D3DERR_DEVICELOST;
+    GLIndexBuffer* b = nullptr;
+    if (pIndexData) {
+        b = dynamic_cast<GLIndexBuffer*>(pIndexData);
+        if (!b || b->Device() != this)
+            return D3DERR_INVALIDCALL;
+    }
+    Assign(indices_, b);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData)
+{
+    if (!ppIndexData)
+        return D3DERR_INVALIDCALL;
+    *ppIndexData = indices_;
+    if (indices_)
+        indices_->AddRef();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetVertexShader(IDirect3DVertexShader9* pShader)
+{
+    if (Lose("SetVertexShader"))
+        return D3DERR_DEVICELOST;
+    GLVertexShader* s = nullptr;
+    if (pShader) {
+        s = dynamic_cast<GLVertexShader*>(pShader);
+        if (!s || s->Device() != this)
+            return D3DERR_INVALIDCALL;
+    }
+    Assign(vertexShader_, s);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetVertexShader(IDirect3DVertexShader9** ppShader)
+{
+    if (!ppShader)
+        return D3DERR_INVALIDCALL;
+    *ppShader = vertexShader_;
+    if (vertexShader_)
+        vertexShader_->AddRef();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetPixelShader(IDirect3DPixelShader9* pShader)
+{
+    if (Lose("SetPixelShader"))
+        return D3DERR_DEVICELOST;
+    GLPixelShader* s = nullptr;
+    if (pShader) {
+        s = dynamic_cast<GLPixelShader*>(pShader);
+        if (!s || s->Device() != this)
+            return D3DERR_INVALIDCALL;
+    }
+    Assign(pixelShader_, s);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetPixelShader(IDirect3DPixelShader9** ppShader)
+{
+    if (!ppShader)
+        return D3DERR_INVALIDCALL;
+    *ppShader = pixelShader_;
+    if (pixelShader_)
+        pixelShader_->AddRef();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetUniformF(const char* pName, const float* pValues, UINT Count)
+{
+    if (Lose("SetUniformF"))
+        return D3DERR_DEVICELOST;
+    if (!pName || !pValues || Count == 0)
+        return D3DERR_INVALIDCALL;
+    uniforms_.SetFloats(pName, pValues, Count);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::SetUniformI(const char* pName, const int* pValues, UINT Count)
+{
+    if (Lose("SetUniformI"))
+        return D3DERR_DEVICELOST;
+    if (!pName || !pValues || Count == 0)
+        return D3DERR_INVALIDCALL;
+    uniforms_.SetInts(pName, pValues, Count);
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+HRESULT GLDevice::ApplyFramebuffer()
+{
+    state_.BindDrawFramebuffer(drawFbo_);
+    if (!framebufferDirty_)
+        return framebufferComplete_ ? D3D_OK : D3DERR_INVALIDCALL;
+    framebufferDirty_ = false;
+    GLenum buffers[4] = {GL_NONE, GL_NONE, GL_NONE, GL_NONE};
+    for (GLenum i = 0; i < 4; ++i) {
+        if (targets_[i]) {
+            targets_[i]->Attach(drawFbo_, GL_COLOR_ATTACHMENT0 + i);
+            buffers[i] = GL_COLOR_ATTACHMENT0 + i;
+        } else {
+            glNamedFramebufferRenderbuffer(drawFbo_, GL_COLOR_ATTACHMENT0 + i, GL_RENDERBUFFER, 0);
+        }
+    }
+    glNamedFramebufferDrawBuffers(drawFbo_, 4, buffers);
+    glNamedFramebufferRenderbuffer(drawFbo_, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+    if (depth_)
+        depth_->Attach(drawFbo_, GLDepthAttachment(depth_->Format()));
+    framebufferComplete_ =
+        targets_[0] && glCheckNamedFramebufferStatus(drawFbo_, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    return framebufferComplete_ ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+void GLDevice::ApplyRenderStates()
+{
+    if (!renderStatesDirty_)
+        return;
+    renderStatesDirty_ = false;
+    const auto& rs = renderStates_;
+    state_.Viewport(static_cast<GLint>(viewport_.X), static_cast<GLint>(viewport_.Y),
+                    static_cast<GLsizei>(viewport_.Width), static_cast<GLsizei>(viewport_.Height));
+    state_.DepthRange(viewport_.MinZ, viewport_.MaxZ);
+    const bool scissor = rs[D3DRS_SCISSORTESTENABLE] != FALSE;
+    state_.Enable(GL_SCISSOR_TEST, scissor);
+    if (scissor)
+        state_.Scissor(scissor_.left, scissor_.top, scissor_.right - scissor_.left, scissor_.bottom - scissor_.top);
+
+    state_.Enable(GL_DEPTH_TEST, rs[D3DRS_ZENABLE] != D3DZB_FALSE);
+    state_.DepthMask(rs[D3DRS_ZWRITEENABLE] != FALSE);
+    state_.DepthFunc(CompareFunc(rs[D3DRS_ZFUNC]));
+
+    state_.FrontFace(kClockwiseOnScreen);
+    state_.Enable(GL_CULL_FACE, rs[D3DRS_CULLMODE] == D3DCULL_CW || rs[D3DRS_CULLMODE] == D3DCULL_CCW);
+    state_.CullFace(rs[D3DRS_CULLMODE] == D3DCULL_CW ? GL_FRONT : GL_BACK);
+    state_.PolygonMode(rs[D3DRS_FILLMODE] == D3DFILL_POINT       ? GL_POINT
+                       : rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
+                                                                 : GL_FILL);
+
+    const float bias = AsFloat(rs[D3DRS_DEPTHBIAS]);
+    const float slope = AsFloat(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
+    const bool offset = bias != 0.f || slope != 0.f;
+    state_.Enable(GL_POLYGON_OFFSET_FILL, offset);
+    state_.Enable(GL_POLYGON_OFFSET_LINE, offset);
+    state_.Enable(GL_POLYGON_OFFSET_POINT, offset);
+    if (offset) {
+        // Direct3D's bias is in depth units; GL's unit is the depth buffer's resolution.
+        const float resolution = depth_ && depth_->Format() == D3DFMT_D16 ? 65535.f : 16777215.f;
+        state_.PolygonOffset(slope, bias * resolution);
+    }
+
+    state_.Enable(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != FALSE);
+    GLenum srcRgb, dstRgb, srcAlpha, dstAlpha;
+    BlendPair(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], srcRgb, dstRgb);
+    GLenum opRgb = BlendOp(rs[D3DRS_BLENDOP]), opAlpha = opRgb;
+    if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
+        BlendPair(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], srcAlpha, dstAlpha);
+        opAlpha = BlendOp(rs[D3DRS_BLENDOPALPHA]);
+    } else {
+        srcAlpha = srcRgb, dstAlpha = dstRgb;
+    }
+    state_.BlendFunc(srcRgb, dstRgb, srcAlpha, dstAlpha);
+    state_.BlendEquation(opRgb, opAlpha);
+    float factor[4];
+    ColourToFloats(rs[D3DRS_BLENDFACTOR], factor);
+    state_.BlendColor(factor);
+    state_.ColorMask(0, rs[D3DRS_COLORWRITEENABLE]);
+    state_.ColorMask(1, rs[D3DRS_COLORWRITEENABLE1]);
+    state_.ColorMask(2, rs[D3DRS_COLORWRITEENABLE2]);
+    state_.ColorMask(3, rs[D3DRS_COLORWRITEENABLE3]);
+
+    const bool stencil = rs[D3DRS_STENCILENABLE] != FALSE;
+    state_.Enable(GL_STENCIL_TEST, stencil);
+    if (stencil) {
+        const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xFF);
+        const GLuint mask = rs[D3DRS_STENCILMASK];
+        state_.StencilFunc(GL_FRONT, CompareFunc(rs[D3DRS_STENCILFUNC]), ref, mask);
+        state_.StencilOp(GL_FRONT, StencilOp(rs[D3DRS_STENCILFAIL]), StencilOp(rs[D3DRS_STENCILZFAIL]),
+                         StencilOp(rs[D3DRS_STENCILPASS]));
+        // Two-sided mode gives counter-clockwise (back) faces the CCW_ states.
+        const bool twoSided = rs[D3DRS_TWOSIDEDSTENCILMODE] != FALSE;
+        state_.StencilFunc(GL_BACK, CompareFunc(rs[twoSided ? D3DRS_CCW_STENCILFUNC : D3DRS_STENCILFUNC]), ref, mask);
+        state_.StencilOp(GL_BACK, StencilOp(rs[twoSided ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL]),
+                         StencilOp(rs[twoSided ? D3DRS_CCW_STENCILZFAIL : D3DRS_STENCILZFAIL]),
+                         StencilOp(rs[twoSided ? D3DRS_CCW_STENCILPASS : D3DRS_STENCILPASS]));
+    }
+    state_.StencilWriteMask(rs[D3DRS_STENCILWRITEMASK]);
+    const bool sampleMask = rs[D3DRS_MULTISAMPLEMASK] != 0xFFFFFFFF;
+    state_.Enable(GL_SAMPLE_MASK, sampleMask);
+    if (sampleMask)
+        state_.SampleMask(rs[D3DRS_MULTISAMPLEMASK]);
+    rs[D3DRS_MULTISAMPLEANTIALIAS] ? glEnable(GL_MULTISAMPLE) : glDisable(GL_MULTISAMPLE);
+}
+
+void GLDevice::ApplySamplers()
+{
+    const bool anisotropy = GetGLAdapterInfo().anisotropy;
+    for (unsigned stage = 0; stage < kStages; ++stage) {
+        const TextureBinding& t = textures_[stage];
+        if (!t.texture) {
+            state_.BindTextureUnit(stage, 0);
+            continue;
+        }
+        t.storage->PrepareForSampling();
+        state_.BindTextureUnit(stage, t.storage->Name());
+        if (samplersDirty_ & (1u << stage)) {
+            samplersDirty_ &= ~(1u << stage);
+            const auto& s = samplerStates_[stage];
+            const GLuint sampler = samplers_[stage];
+            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSU])));
+            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSV])));
+            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSW])));
+            float border[4];
+            ColourToFloats(s[D3DSAMP_BORDERCOLOR], border);
+            glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+            const bool magLinear = s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
+            const bool minLinear = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
+            glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
+            GLenum min = minLinear ? GL_LINEAR : GL_NEAREST;
+            if (s[D3DSAMP_MIPFILTER] == D3DTEXF_POINT)
+                min = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+            else if (s[D3DSAMP_MIPFILTER] >= D3DTEXF_LINEAR)
+                min = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+            glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(min));
+            glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, AsFloat(s[D3DSAMP_MIPMAPLODBIAS]));
+            glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(s[D3DSAMP_MAXMIPLEVEL]));
+            if (anisotropy) {
+                const bool aniso =
+                    s[D3DSAMP_MINFILTER] == D3DTEXF_ANISOTROPIC || s[D3DSAMP_MAGFILTER] == D3DTEXF_ANISOTROPIC;
+                glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT,
+                                    aniso ? static_cast<float>(std::max<DWORD>(1, s[D3DSAMP_MAXANISOTROPY])) : 1.f);
+            }
+        }
+        state_.BindSampler(stage, samplers_[stage]);
+    }
+}
+
+void GLDevice::ApplyVertexInputs(const GLProgram& program)
+{
+    if (inputsProgram_ != &program || inputsDeclaration_ != declaration_) {
+        inputsProgram_ = &program;
+        inputsDeclaration_ = declaration_;
+        std::uint32_t enabled = 0;
+        for (const GLProgram::Input& input : program.Inputs()) {
+            if (input.location >= GLStateCache::kAttribs)
+                continue;
+            const GLVertexDeclaration::Element* e = declaration_->Find(input.usage, input.usageIndex);
+            if (!e)
+                continue; // the shader reads GL's default (0, 0, 0, 1)
+            const bool integer = input.integer && e->type != GL_FLOAT && e->type != GL_HALF_FLOAT && !e->normalized &&
+                                 e->size != GL_BGRA && e->type != GL_UNSIGNED_INT_2_10_10_10_REV;
+            state_.AttribFormat(input.location, e->size, e->type, e->normalized, integer, e->d3d.Offset,
+                                e->d3d.Stream);
+            enabled |= 1u << input.location;
+        }
+        for (unsigned location = 0; location < GLStateCache::kAttribs; ++location)
+            state_.EnableAttrib(location, (enabled & (1u << location)) != 0);
+        enabledAttribs_ = enabled;
+    }
+    for (unsigned stream = 0; stream < streams_.size(); ++stream) {
+        const Stream& s = streams_[stream];
+        state_.VertexBuffer(stream, s.buffer ? s.buffer->Name() : 0, s.offset, static_cast<GLsizei>(s.stride));
+    }
+}
+
+HRESULT GLDevice::PrepareDraw(GLProgram*& program)
+{
+    if (!vertexShader_ || !pixelShader_ || !declaration_)
+        return D3DERR_INVALIDCALL; // no fixed-function pipeline: shaders and a declaration are needed
+    MakeCurrent();
+    if (!lastProgram_ || lastVertexId_ != vertexShader_->Id() || lastPixelId_ != pixelShader_->Id()) {
+        lastProgram_ =
+            &programs_.Get(vertexShader_->Id(), vertexShader_->Name(), pixelShader_->Id(), pixelShader_->Name());
+        lastVertexId_ = vertexShader_->Id();
+        lastPixelId_ = pixelShader_->Id();
+    }
+    GLProgram& p = *lastProgram_;
+    if (!p.Name()) {
+        linkLog_ = p.Log();
+        return D3DERR_INVALIDCALL;
+    }
+    const HRESULT hr = ApplyFramebuffer();
+    if (hr < 0)
+        return hr;
+    ApplyRenderStates();
+    state_.UseProgram(p.Name());
+    p.SyncUniforms(uniforms_);
+    p.SetPixelOffset(1.f / static_cast<float>(targets_[0]->Width()), -1.f / static_cast<float>(targets_[0]->Height()));
+    p.SetPointSize(AsFloat(renderStates_[D3DRS_POINTSIZE]));
+    ApplyVertexInputs(p);
+    ApplySamplers();
+    program = &p;
+    return D3D_OK;
+}
+
+void GLDevice::MarkTargetsDrawn()
+{
+    for (GLSurface* target : targets_)
+        if (target)
+            target->MarkDrawn();
+}
+
+HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT baseVertex, UINT start)
+{
+    GLenum mode = 0;
+    const UINT count = VertexCount(type, primitiveCount, mode);
+    if (count == 0 && primitiveCount != 0)
+        return D3DERR_INVALIDCALL;
+    if (indexed && !indices_)
+        return D3DERR_INVALIDCALL;
+    if (lost_ || primitiveCount == 0)
+        return D3D_OK;
+    GLProgram* program = nullptr;
+    const HRESULT hr = PrepareDraw(program);
+    if (hr < 0)
+        return hr;
+    if (indexed) {
+        const bool wide = indices_->Format() == D3DFMT_INDEX32;
+        const std::uint64_t size = wide ? 4 : 2;
+        D3DINDEXBUFFER_DESC desc{};
+        indices_->GetDesc(&desc);
+        if ((std::uint64_t{start} + count) * size > desc.Size)
+            return D3DERR_INVALIDCALL;
+        state_.ElementBuffer(indices_->Name());
+        glDrawElementsBaseVertex(mode, static_cast<GLsizei>(count), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                                 reinterpret_cast<const void*>(static_cast<std::uintptr_t>(start * size)), baseVertex);
+    } else {
+        glDrawArrays(mode, static_cast<GLint>(start), static_cast<GLsizei>(count));
+    }
+    MarkTargetsDrawn();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount)
+{
+    if (Lose("DrawPrimitive"))
+        return D3DERR_DEVICELOST;
+    return Draw(PrimitiveType, PrimitiveCount, false, 0, StartVertex);
+}
+
+HRESULT GLDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT, UINT,
+                                       UINT startIndex, UINT primCount)
+{
+    if (Lose("DrawIndexedPrimitive"))
+        return D3DERR_DEVICELOST;
+    return Draw(PrimitiveType, primCount, true, BaseVertexIndex, startIndex);
+}
+
+HRESULT GLDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
+                                  const void* pVertexStreamZeroData, UINT VertexStreamZeroStride)
+{
+    if (Lose("DrawPrimitiveUP"))
+        return D3DERR_DEVICELOST;
+    GLenum mode = 0;
+    const UINT count = VertexCount(PrimitiveType, PrimitiveCount, mode);
+    if (!pVertexStreamZeroData || VertexStreamZeroStride == 0 || (count == 0 && PrimitiveCount != 0))
+        return D3DERR_INVALIDCALL;
+    // As in Direct3D 9, stream 0 is unset afterwards.
+    Stream& s0 = streams_[0];
+    Assign(s0.buffer, static_cast<GLVertexBuffer*>(nullptr));
+    s0 = {};
+    if (lost_ || PrimitiveCount == 0)
+        return D3D_OK;
+    MakeCurrent();
+    const GLsizeiptr bytes = static_cast<GLsizeiptr>(count) * VertexStreamZeroStride;
+    // Fresh storage each time, so that earlier draws still reading it are not waited for.
+    glNamedBufferData(upBuffer_, bytes, pVertexStreamZeroData, GL_STREAM_DRAW);
+    upBufferSize_ = bytes;
+    GLProgram* program = nullptr;
+    const HRESULT hr = PrepareDraw(program);
+    if (hr < 0)
+        return hr;
+    state_.VertexBuffer(0, upBuffer_, 0, static_cast<GLsizei>(VertexStreamZeroStride));
+    glDrawArrays(mode, 0, static_cast<GLsizei>(count));
+    state_.VertexBuffer(0, 0, 0, 0);
+    MarkTargetsDrawn();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil)
+{
+    if (Lose("Clear"))
+        return D3DERR_DEVICELOST;
+    if ((Count != 0 && !pRects) || (Flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) || Flags == 0)
+        return D3DERR_INVALIDCALL;
+    if ((Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depth_)
+        return D3DERR_INVALIDCALL;
+    if ((Flags & D3DCLEAR_STENCIL) && depth_->Format() != D3DFMT_D24S8)
+        return D3DERR_INVALIDCALL;
+    if (Z < 0.f || Z > 1.f)
+        return D3DERR_INVALIDCALL;
+    if (lost_)
+        return D3D_OK;
+    MakeCurrent();
+    HRESULT hr = ApplyFramebuffer();
+    if (hr < 0)
+        return hr;
+    // Clear writes every channel whatever the write masks, inside the viewport (and the scissor
+    // rectangle when the scissor test is on), limited to the rectangles given.
+    renderStatesDirty_ = true;
+    for (unsigned i = 0; i < 4; ++i)
+        state_.ColorMask(i, 0xF);
+    state_.DepthMask(true);
+    state_.StencilWriteMask(0xFF);
+    state_.Enable(GL_SCISSOR_TEST, true);
+    RECT area{static_cast<LONG>(viewport_.X), static_cast<LONG>(viewport_.Y),
+              static_cast<LONG>(viewport_.X + viewport_.Width), static_cast<LONG>(viewport_.Y + viewport_.Height)};
+    if (renderStates_[D3DRS_SCISSORTESTENABLE]) {
+        area.left = std::max(area.left, scissor_.left);
+        area.top = std::max(area.top, scissor_.top);
+        area.right = std::min(area.right, scissor_.right);
+        area.bottom = std::min(area.bottom, scissor_.bottom);
+    }
+    float colour[4];
+    ColourToFloats(Color, colour);
+    const DWORD rects = Count == 0 ? 1 : Count;
+    for (DWORD r = 0; r < rects; ++r) {
+        RECT box = area;
+        if (Count != 0) {
+            box.left = std::max(box.left, pRects[r].x1);
+            box.top = std::max(box.top, pRects[r].y1);
+            box.right = std::min(box.right, pRects[r].x2);
+            box.bottom = std::min(box.bottom, pRects[r].y2);
+        }
+        if (box.right <= box.left || box.bottom <= box.top)
+            continue;
+        state_.Scissor(box.left, box.top, box.right - box.left, box.bottom - box.top);
+        if (Flags & D3DCLEAR_TARGET)
+            for (GLint i = 0; i < 4; ++i)
+                if (targets_[static_cast<size_t>(i)])
+                    glClearNamedFramebufferfv(drawFbo_, GL_COLOR, i, colour);
+        const GLint s = static_cast<GLint>(Stencil & 0xFF);
+        if ((Flags & D3DCLEAR_ZBUFFER) && (Flags & D3DCLEAR_STENCIL))
+            glClearNamedFramebufferfi(drawFbo_, GL_DEPTH_STENCIL, 0, Z, s);
+        else if (Flags & D3DCLEAR_ZBUFFER)
+            glClearNamedFramebufferfv(drawFbo_, GL_DEPTH, 0, &Z);
+        else if (Flags & D3DCLEAR_STENCIL)
+            glClearNamedFramebufferiv(drawFbo_, GL_STENCIL, 0, &s);
+    }
+    if (Flags & D3DCLEAR_TARGET)
+        MarkTargetsDrawn();
+    return D3D_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copies and presentation
+
+void GLDevice::ClearNewSurface(GLSurface* surface)
+{
+    MakeCurrent();
+    renderStatesDirty_ = true;
+    state_.Enable(GL_SCISSOR_TEST, false);
+    if (surface->IsDepthStencil()) {
+        surface->Attach(drawScratch_, GLDepthAttachment(surface->Format()));
+        state_.DepthMask(true);
+        state_.StencilWriteMask(0xFF);
+        glNamedFramebufferDrawBuffer(drawScratch_, GL_NONE);
+        if (surface->Format() == D3DFMT_D24S8)
+            glClearNamedFramebufferfi(drawScratch_, GL_DEPTH_STENCIL, 0, 1.f, 0);
+        else {
+            const float one = 1.f;
+            glClearNamedFramebufferfv(drawScratch_, GL_DEPTH, 0, &one);
+        }
+    } else {
+        const float black[4] = {0, 0, 0, 0};
+        surface->Attach(drawScratch_, GL_COLOR_ATTACHMENT0);
+        glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
+        state_.ColorMask(0, 0xF);
+        glClearNamedFramebufferfv(drawScratch_, GL_COLOR, 0, black);
+    }
+    DetachScratch();
+}
+
+void GLDevice::DetachScratch()
+{
+    for (GLuint fbo : {readScratch_, drawScratch_}) {
+        glNamedFramebufferRenderbuffer(fbo, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
+        glNamedFramebufferRenderbuffer(fbo, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
+    }
+}
+
+void GLDevice::Blit(GLSurface* src, const RECT& s, GLSurface* dst, const RECT& d, GLbitfield mask, GLenum filter)
+{
+    const GLenum attachment = mask == GL_COLOR_BUFFER_BIT ? GL_COLOR_ATTACHMENT0 : GLDepthAttachment(src->Format());
+    src->Attach(readScratch_, attachment);
+    dst->Attach(drawScratch_, attachment);
+    if (mask == GL_COLOR_BUFFER_BIT) {
+        glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
+        glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
+    }
+    // Blits pass the scissor test and the write masks: open them for the copy.
+    renderStatesDirty_ = true;
+    state_.Enable(GL_SCISSOR_TEST, false);
+    state_.ColorMask(0, 0xF);
+    state_.DepthMask(true);
+    state_.StencilWriteMask(0xFF);
+    glBlitNamedFramebuffer(readScratch_, drawScratch_, s.left, s.top, s.right, s.bottom, d.left, d.top, d.right,
+                           d.bottom, mask, filter);
+    DetachScratch();
+    dst->MarkDrawn();
+}
+
+GLuint GLDevice::ResolvedCopy(GLSurface* surface, GLuint& temporary)
+{
+    // A single-sample copy of a multisampled colour surface, attached to readScratch_.
+    const GLFormat* gl = FindGLFormat(surface->Format());
+    glCreateRenderbuffers(1, &temporary);
+    glNamedRenderbufferStorage(temporary, gl->internalFormat, static_cast<GLsizei>(surface->Width()),
+                               static_cast<GLsizei>(surface->Height()));
+    surface->Attach(readScratch_, GL_COLOR_ATTACHMENT0);
+    glNamedFramebufferRenderbuffer(drawScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, temporary);
+    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
+    glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
+    renderStatesDirty_ = true;
+    state_.Enable(GL_SCISSOR_TEST, false);
+    state_.ColorMask(0, 0xF);
+    const GLint w = static_cast<GLint>(surface->Width()), h = static_cast<GLint>(surface->Height());
+    glBlitNamedFramebuffer(readScratch_, drawScratch_, 0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    DetachScratch();
+    glNamedFramebufferRenderbuffer(readScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, temporary);
+    return temporary;
+}
+
+HRESULT GLDevice::ReadSurface(GLSurface* surface, std::uint8_t* bits, UINT pitch)
+{
+    const GLFormat* gl = FindGLFormat(surface->Format());
+    const D3DFormatInfo* info = FindD3DFormatInfo(surface->Format());
+    if (!gl || !info || gl->compressed || surface->IsDepthStencil() || !surface->HasGLImage())
+        return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    GLuint temporary = 0;
+    if (surface->Samples() > 0)
+        ResolvedCopy(surface, temporary);
+    else
+        surface->Attach(readScratch_, GL_COLOR_ATTACHMENT0);
+    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
+    state_.BindReadFramebuffer(readScratch_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(pitch / info->bytes));
+    // Rows from GL's row 0, which is the top: the device draws with an upper-left origin.
+    glReadPixels(0, 0, static_cast<GLsizei>(surface->Width()), static_cast<GLsizei>(surface->Height()), gl->format,
+                 gl->type, bits);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    DetachScratch();
+    if (temporary)
+        glDeleteRenderbuffers(1, &temporary);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::WriteSurface(GLSurface* surface, const std::uint8_t* bits, UINT pitch)
+{
+    const GLFormat* gl = FindGLFormat(surface->Format());
+    const D3DFormatInfo* info = FindD3DFormatInfo(surface->Format());
+    if (!gl || !info || gl->compressed || surface->IsDepthStencil() || !surface->HasGLImage())
+        return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    // Through a texture of the memory's contents, blitted onto the surface.
+    GLuint texture = 0;
+    glCreateTextures(GL_TEXTURE_2D, 1, &texture);
+    glTextureStorage2D(texture, 1, gl->internalFormat, static_cast<GLsizei>(surface->Width()),
+                       static_cast<GLsizei>(surface->Height()));
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(pitch / info->bytes));
+    glTextureSubImage2D(texture, 0, 0, 0, static_cast<GLsizei>(surface->Width()),
+                        static_cast<GLsizei>(surface->Height()), gl->format, gl->type, bits);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glNamedFramebufferTexture(readScratch_, GL_COLOR_ATTACHMENT0, texture, 0);
+    surface->Attach(drawScratch_, GL_COLOR_ATTACHMENT0);
+    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
+    glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
+    renderStatesDirty_ = true;
+    state_.Enable(GL_SCISSOR_TEST, false);
+    state_.ColorMask(0, 0xF);
+    const GLint w = static_cast<GLint>(surface->Width()), h = static_cast<GLint>(surface->Height());
+    glBlitNamedFramebuffer(readScratch_, drawScratch_, 0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    DetachScratch();
+    state_.ForgetTexture(texture);
+    glDeleteTextures(1, &texture);
+    surface->MarkDrawn();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface)
+{
+    if (Lose("GetRenderTargetData"))
+        return D3DERR_DEVICELOST;
+    GLSurface* src = OwnSurface(pRenderTarget);
+    GLSurface* dst = OwnSurface(pDestSurface);
+    if (!src || !dst || !src->IsRenderTarget() || src->Width() != dst->Width() || src->Height() != dst->Height() ||
+        src->Format() != dst->Format())
+        return D3DERR_INVALIDCALL;
+    D3DSURFACE_DESC desc{};
+    dst->GetDesc(&desc);
+    UINT pitch = 0;
+    std::uint8_t* bits = desc.Pool == D3DPOOL_SYSTEMMEM ? dst->CpuBits(&pitch) : nullptr;
+    if (!bits || dst->IsLocked())
+        return D3DERR_INVALIDCALL;
+    if (lost_)
+        return D3DERR_DEVICELOST;
+    return ReadSurface(src, bits, pitch);
+}
+
+HRESULT GLDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
+                              IDirect3DSurface9* pDestSurface, const RECT* pDestRect, D3DTEXTUREFILTERTYPE Filter)
+{
+    if (Lose("StretchRect"))
+        return D3DERR_DEVICELOST;
+    GLSurface* src = OwnSurface(pSourceSurface);
+    GLSurface* dst = OwnSurface(pDestSurface);
+    if (!src || !dst || src == dst)
+        return D3DERR_INVALIDCALL;
+    if (Filter != D3DTEXF_NONE && Filter != D3DTEXF_POINT && Filter != D3DTEXF_LINEAR)
+        return D3DERR_INVALIDCALL;
+    const RECT s = pSourceRect ? *pSourceRect : WholeRect(src);
+    const RECT d = pDestRect ? *pDestRect : WholeRect(dst);
+    if (!RectInside(s, src->Width(), src->Height()) || !RectInside(d, dst->Width(), dst->Height()))
+        return D3DERR_INVALIDCALL;
+    if (src->IsDepthStencil() || dst->IsDepthStencil()) {
+        // Depth: whole surfaces of one format and size, no filtering.
+        if (!src->IsDepthStencil() || !dst->IsDepthStencil() || pSourceRect || pDestRect ||
+            src->Format() != dst->Format() || src->Width() != dst->Width() || src->Height() != dst->Height())
+            return D3DERR_INVALIDCALL;
+        if (lost_)
+            return D3D_OK;
+        MakeCurrent();
+        Blit(src, s, dst, d, FindGLFormat(src->Format())->attachmentBits, GL_NEAREST);
+        return D3D_OK;
+    }
+    if (!dst->IsRenderTarget() || !dst->HasGLImage())
+        return D3DERR_INVALIDCALL;
+    const D3DFormatInfo* srcInfo = FindD3DFormatInfo(src->Format());
+    D3DSURFACE_DESC srcDesc{};
+    src->GetDesc(&srcDesc);
+    // Plain surfaces only from video memory (D3DPOOL_DEFAULT), as in Direct3D 9.
+    if (srcInfo->compressed ||
+        (src->GetKind() == GLSurface::Kind::Memory && (src->IsLocked() || srcDesc.Pool != D3DPOOL_DEFAULT)))
+        return D3DERR_INVALIDCALL;
+    if (src->GetKind() == GLSurface::Kind::TextureLevel && !src->HasGLImage())
+        return D3DERR_INVALIDCALL;
+    if (lost_)
+        return D3D_OK;
+    MakeCurrent();
+    const GLenum filter = Filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST;
+    const bool scaled = (s.right - s.left) != (d.right - d.left) || (s.bottom - s.top) != (d.bottom - d.top);
+    if (src->GetKind() == GLSurface::Kind::Memory) {
+        // A plain surface in video memory: its memory through a temporary render target.
+        GLSurface* staging = nullptr;
+        HRESULT hr = GLSurface::CreateRenderbuffer(this, src->Width(), src->Height(), src->Format(),
+                                                   D3DMULTISAMPLE_NONE, false, false, false, &staging);
+        if (hr < 0)
+            return hr;
+        UINT pitch = 0;
+        const std::uint8_t* bits = src->CpuBits(&pitch);
+        hr = WriteSurface(staging, bits, pitch);
+        if (hr >= 0)
+            Blit(staging, s, dst, d, GL_COLOR_BUFFER_BIT, filter);
+        staging->Release();
+        return hr;
+    }
+    if (src->Samples() > 0 && (scaled || dst->Samples() != 0)) {
+        // Resolve first; GL blits out of a multisampled buffer only 1:1.
+        GLuint temporary = 0;
+        ResolvedCopy(src, temporary);
+        dst->Attach(drawScratch_, GL_COLOR_ATTACHMENT0);
+        glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
+        glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
+        glBlitNamedFramebuffer(readScratch_, drawScratch_, s.left, s.top, s.right, s.bottom, d.left, d.top, d.right,
+                               d.bottom, GL_COLOR_BUFFER_BIT, filter);
+        DetachScratch();
+        glDeleteRenderbuffers(1, &temporary);
+        dst->MarkDrawn();
+        return D3D_OK;
+    }
+    if (dst->Samples() > 0 && scaled)
+        return D3DERR_INVALIDCALL;
+    Blit(src, s, dst, d, GL_COLOR_BUFFER_BIT, filter);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::ColorFill(IDirect3DSurface9* pSurface, const RECT* pRect, D3DCOLOR color)
+{
+    if (Lose("ColorFill"))
+        return D3DERR_DEVICELOST;
+    GLSurface* s = OwnSurface(pSurface);
+    if (!s || s->IsDepthStencil())
+        return D3DERR_INVALIDCALL;
+    const RECT r = pRect ? *pRect : WholeRect(s);
+    if (!RectInside(r, s->Width(), s->Height()))
+        return D3DERR_INVALIDCALL;
+    D3DSURFACE_DESC desc{};
+    s->GetDesc(&desc);
+    if (desc.Pool != D3DPOOL_DEFAULT)
+        return D3DERR_INVALIDCALL;
+    if (lost_)
+        return D3D_OK;
+    if (s->GetKind() == GLSurface::Kind::Memory) {
+        if (desc.Format != D3DFMT_A8R8G8B8 && desc.Format != D3DFMT_X8R8G8B8)
+            return D3DERR_INVALIDCALL;
+        UINT pitch = 0;
+        std::uint8_t* bits = s->CpuBits(&pitch);
+        for (LONG y = r.top; y < r.bottom; ++y)
+            for (LONG x = r.left; x < r.right; ++x)
+                std::memcpy(bits + static_cast<size_t>(y) * pitch + static_cast<size_t>(x) * 4, &color, 4);
+        return D3D_OK;
+    }
+    if (!s->IsRenderTarget() || !s->HasGLImage())
+        return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    float colour[4];
+    ColourToFloats(color, colour);
+    s->Attach(drawScratch_, GL_COLOR_ATTACHMENT0);
+    glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
+    renderStatesDirty_ = true;
+    state_.ColorMask(0, 0xF);
+    state_.Enable(GL_SCISSOR_TEST, true);
+    state_.Scissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    glClearNamedFramebufferfv(drawScratch_, GL_COLOR, 0, colour);
+    DetachScratch();
+    s->MarkDrawn();
+    return D3D_OK;
+}
+
+HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                          const void* pDirtyRegion)
+{
+    if (Lose("Present"))
+        return D3DERR_DEVICELOST;
+    if (pDirtyRegion || (hDestWindowOverride && SDLWindowFromHWND(hDestWindowOverride) != window_))
+        return D3DERR_INVALIDCALL;
+    if (lost_)
+        return D3DERR_DEVICELOST;
+    if (inScene_)
+        return D3DERR_INVALIDCALL;
+    const RECT s = pSourceRect ? *pSourceRect : WholeRect(backBuffer_);
+    if (!RectInside(s, backBuffer_->Width(), backBuffer_->Height()))
+        return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    // The finished frame, resolved, into the renderbuffer that keeps it readable ...
+    const GLint w = static_cast<GLint>(backBuffer_->Width()), h = static_cast<GLint>(backBuffer_->Height());
+    backBuffer_->Attach(readScratch_, GL_COLOR_ATTACHMENT0);
+    glNamedFramebufferRenderbuffer(drawScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, presented_);
+    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
+    glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
+    renderStatesDirty_ = true;
+    state_.Enable(GL_SCISSOR_TEST, false);
+    state_.ColorMask(0, 0xF);
+    glBlitNamedFramebuffer(readScratch_, drawScratch_, 0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    presentedWidth_ = backBuffer_->Width();
+    presentedHeight_ = backBuffer_->Height();
+    hasPresented_ = true;
+    // ... and from there into the window, upside down: GL's window rows start at the bottom.
+    int windowWidth = 0, windowHeight = 0;
+    SDL_GL_GetDrawableSize(window_, &windowWidth, &windowHeight);
+    RECT d = pDestRect ? *pDestRect : RECT{0, 0, windowWidth, windowHeight};
+    glNamedFramebufferRenderbuffer(readScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, presented_);
+    const bool scaled = (s.right - s.left) != (d.right - d.left) || (s.bottom - s.top) != (d.bottom - d.top);
+    glBlitNamedFramebuffer(readScratch_, 0, s.left, s.top, s.right, s.bottom, d.left, windowHeight - d.top, d.right,
+                           windowHeight - d.bottom, GL_COLOR_BUFFER_BIT, scaled ? GL_LINEAR : GL_NEAREST);
+    DetachScratch();
+    SDL_GL_SwapWindow(window_);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::GetPresentedFrame(std::vector<std::uint8_t>& bgra, UINT& Width, UINT& Height)
+{
+    if (!hasPresented_)
+        return D3DERR_NOTAVAILABLE;
+    MakeCurrent();
+    bgra.assign(static_cast<size_t>(presentedWidth_) * presentedHeight_ * 4, 0);
+    glNamedFramebufferRenderbuffer(readScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, presented_);
+    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
+    state_.BindReadFramebuffer(readScratch_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, static_cast<GLsizei>(presentedWidth_), static_cast<GLsizei>(presentedHeight_), GL_BGRA,
+                 GL_UNSIGNED_BYTE, bgra.data());
+    DetachScratch();
+    Width = presentedWidth_;
+    Height = presentedHeight_;
+    return D3D_OK;
+}

@@ -1,0 +1,32 @@
+#pragma once
+#include "d3d9/gl/GLBufferStorage.h"
+#include "d3d9/gl/GLDeviceChild.h"
+#include "d3d9/gl/GLRefCounted.h"
+
+// A index buffer of the GL device.
+class GLIndexBuffer : public GLRefCounted<IDirect3DIndexBuffer9>, public GLDeviceChild {
+public:
+    static HRESULT Create(GLDevice* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DIndexBuffer9** buffer);
+
+    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override { return GetDeviceInterface(ppDevice); }
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
+    HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override
+    {
+        return storage_.Lock(OffsetToLock, SizeToLock, ppbData, Flags);
+    }
+    HRESULT Unlock() override { return storage_.Unlock(); }
+    HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) override;
+
+    GLuint Name() const { return storage_.Name(); }
+    D3DFORMAT Format() const { return format_; }
+
+private:
+    GLIndexBuffer(GLDevice* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    void ForgetGLObjects() override { storage_.ForgetGLObjects(); }
+
+    GLBufferStorage storage_;
+    DWORD usage_;
+    D3DFORMAT format_;
+    D3DPOOL pool_;
+};
