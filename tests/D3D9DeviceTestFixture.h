@@ -2,24 +2,61 @@
 // A fixture for tests of IDirect3DDevice9 behaviour that every device of the layer must show. The
 // parameter is a factory that makes a device; tests written against it run once per factory.
 //
-// Factories: only the recording device so far. The OpenGL device (CreateGLDevice) plugs in as a
-// second entry of D3D9DeviceFactories() once a factory can make its SDL window (EnsureSDLVideo,
-// SDL_CreateWindow(..., SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN), RegisterSDLWindow) and destroy it
-// again after the device; `make` would then own that window for the device's lifetime.
+// Factories: the recording device, and the OpenGL device on a hidden SDL window of its own (SDL's
+// offscreen driver when there is no display).
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "d3d9/DeviceFactory.h"
 #include "d3d9/d3d9.h"
+#include "sdl/SDLVideo.h"
+#include "win32/WindowHandle.h"
+
+// The hidden SDL window an OpenGL device draws into. It must outlive its device: whoever holds it
+// destroys it only after the device's last Release.
+class D3D9DeviceWindow {
+public:
+    D3D9DeviceWindow()
+    {
+        if (!EnsureSDLVideo())
+            return;
+        window_ = SDL_CreateWindow("D3D9 device test", 0, 0, 64, 48, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (window_ != nullptr)
+            handle_ = RegisterSDLWindow(window_);
+    }
+    ~D3D9DeviceWindow()
+    {
+        if (handle_ != nullptr)
+            UnregisterSDLWindow(handle_);
+        if (window_ != nullptr)
+            SDL_DestroyWindow(window_);
+    }
+    D3D9DeviceWindow(const D3D9DeviceWindow&) = delete;
+    D3D9DeviceWindow& operator=(const D3D9DeviceWindow&) = delete;
+
+    SDL_Window* window() const { return window_; }
+    HWND handle() const { return handle_; }
+
+private:
+    SDL_Window* window_ = nullptr;
+    HWND handle_ = nullptr;
+};
+
+// Windows of the devices a test made, destroyed after those devices (see D3D9DeviceTest).
+using D3D9DeviceWindows = std::vector<std::unique_ptr<D3D9DeviceWindow>>;
 
 struct D3D9DeviceFactory {
     const char* name;
-    std::function<HRESULT(D3DPRESENT_PARAMETERS*, IDirect3DDevice9**)> make;
+    // Makes a device; a window it needs goes into `windows`, which the caller keeps until the
+    // device is gone.
+    std::function<HRESULT(D3DPRESENT_PARAMETERS*, IDirect3DDevice9**, D3D9DeviceWindows& windows)> make;
 };
 
 // Capabilities of a modest Direct3D 9 card: 4096 texels a side, 512 for volumes, four targets.
@@ -42,10 +79,28 @@ inline std::vector<D3D9DeviceFactory> D3D9DeviceFactories()
 {
     return {
         {"Recording",
-         [](D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device) {
+         [](D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device, D3D9DeviceWindows&) {
              return CreateRecordingDevice(TestDeviceCaps(), params, device);
          }},
-        // {"OpenGL", ...}: see the note at the top of this file.
+        {"OpenGL",
+         [](D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device, D3D9DeviceWindows& windows) {
+             auto window = std::make_unique<D3D9DeviceWindow>();
+             if (window->window() == nullptr) {
+                 ADD_FAILURE() << "no SDL window for the OpenGL device: " << SDL_GetError();
+                 return D3DERR_NOTAVAILABLE;
+             }
+             IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+             if (direct3d == nullptr) {
+                 ADD_FAILURE() << "Direct3DCreate9 failed";
+                 return D3DERR_NOTAVAILABLE;
+             }
+             // The device holds its own reference on the Direct3D object.
+             const HRESULT hr = direct3d->CreateDevice(0, D3DDEVTYPE_HAL, window->handle(),
+                                                       D3DCREATE_HARDWARE_VERTEXPROCESSING, params, device);
+             direct3d->Release();
+             windows.push_back(std::move(window));
+             return hr;
+         }},
     };
 }
 
@@ -89,7 +144,7 @@ protected:
     void SetUp() override
     {
         D3DPRESENT_PARAMETERS params = DefaultParameters();
-        ASSERT_EQ(GetParam().make(&params, &device), D3D_OK);
+        ASSERT_EQ(Make(&params, &device), D3D_OK);
         ASSERT_NE(device, nullptr);
     }
 
@@ -98,13 +153,21 @@ protected:
         if (device != nullptr) {
             EXPECT_EQ(device->Release(), 0u) << "the test left objects of the device alive";
         }
+        device = nullptr;
+        windows.clear();
+    }
+
+    // Makes a device of the parameter's kind; its window (if any) lives until TearDown.
+    HRESULT Make(D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** made)
+    {
+        return GetParam().make(params, made, windows);
     }
 
     // Another device of the same kind (the caller releases it), or null.
     IDirect3DDevice9* MakeDevice(D3DPRESENT_PARAMETERS params, HRESULT expected = D3D_OK)
     {
         IDirect3DDevice9* made = nullptr;
-        EXPECT_EQ(GetParam().make(&params, &made), expected);
+        EXPECT_EQ(Make(&params, &made), expected);
         return made;
     }
 
@@ -166,4 +229,6 @@ protected:
     }
 
     IDirect3DDevice9* device = nullptr;
+    // The windows of the devices made so far; TearDown empties it once the devices are released.
+    D3D9DeviceWindows windows;
 };

@@ -12,6 +12,7 @@
 #include "FrameworkEx.h"
 #include "XvfbSession.h"
 #include "win32/Dialog.h"
+#include "win32/GtkDisplay.h"
 
 
 namespace {
@@ -401,12 +402,16 @@ protected:
         ASSERT_TRUE(display.Started()) << display.Problem();
     }
 
+    // Runs `body` in a child on the test's display; a child that cannot open the display
+    // says so instead of reporting a dialog that never showed.
     ChildResult RunDialog(const std::function<std::string()>& body)
     {
         const std::string name = display.Display();
         return RunInChild([&] {
             setenv("DISPLAY", name.c_str(), 1);
             unsetenv("WAYLAND_DISPLAY");
+            if (!GtkDisplayAvailable())
+                return "could not open display " + name;
             return body();
         });
     }

@@ -257,6 +257,16 @@ bool Saw(const std::vector<RecordedMessage>& seen, size_t from)
     return false;
 }
 
+// A key press of a key that was already down: the server's auto-repeat has started.
+template <WPARAM Key>
+bool SawRepeat(const std::vector<RecordedMessage>& seen, size_t from)
+{
+    for (size_t i = from; i < seen.size(); ++i)
+        if (seen[i].message == WM_KEYDOWN && seen[i].wParam == Key && (seen[i].lParam & 0x40000000))
+            return true;
+    return false;
+}
+
 void Print(const char* phase, size_t from)
 {
     std::printf("phase %s\n", phase);
@@ -335,8 +345,13 @@ int RunXvfbScenario()
     ShowWindow(window, SW_SHOW);
     SetFocus(window);
     UpdateWindow(window);
-    PumpUntil(Saw<WM_SETFOCUS, 0>, 0, 5000);
+    // The keys below go to the focused window, so nothing is typed before it has the focus.
+    PumpUntil(Saw<WM_SETFOCUS, 0>, 0, 15000);
     Print("focus", 0);
+    if (!Saw<WM_SETFOCUS, 0>(Seen(), 0)) {
+        std::printf("fail no keyboard focus\n");
+        return 6;
+    }
     if (const char* path = std::getenv("ORVALA_SCREENSHOT"))
         PaintForScreenshot(sdl, path);
 
@@ -344,12 +359,15 @@ int RunXvfbScenario()
         const char* name;
         std::string command;
         bool (*done)(const std::vector<RecordedMessage>&, size_t);
+        // Run once `done` holds (a held key let go after it has repeated), then waited for.
+        std::string release = {};
+        bool (*released)(const std::vector<RecordedMessage>&, size_t) = nullptr;
     };
     const Phase phases[] = {
         {"escape", "xdotool key Escape", Saw<WM_KEYUP, VK_ESCAPE>},
         {"letter", "xdotool key --delay 0 a", Saw<WM_KEYUP, 'A'>},
         {"alt", "xdotool keydown alt keydown x keyup x keyup alt", Saw<WM_SYSKEYUP, VK_MENU>},
-        {"repeat", "xdotool keydown b sleep 1 keyup b", Saw<WM_KEYUP, 'B'>},
+        {"repeat", "xdotool keydown b", SawRepeat<'B'>, "xdotool keyup b", Saw<WM_KEYUP, 'B'>},
         {"mouse", "xdotool mousemove --window " + xid + " 40 30 click 1 keydown shift click 3 keyup shift",
          Saw<WM_RBUTTONUP, 0xFFFF>},
         {"minimise", "xdotool windowunmap --sync " + xid, Saw<WM_SIZE, 0xFFFF>},
@@ -360,6 +378,11 @@ int RunXvfbScenario()
         if (!Run(phase.command))
             std::printf("note command failed: %s\n", phase.command.c_str());
         PumpUntil(phase.done, from, 5000);
+        if (!phase.release.empty()) {
+            if (!Run(phase.release))
+                std::printf("note command failed: %s\n", phase.release.c_str());
+            PumpUntil(phase.released, from, 5000);
+        }
         Print(phase.name, from);
         if (phase.name == std::string("minimise"))
             std::printf("note iconic %d\n", IsIconic(window));

@@ -17,9 +17,10 @@
 extern char** environ;
 
 // An X server of its own for a test: Xvfb picks a free display number itself (-displayfd),
-// so tests started side by side never share a server; 1280x1024 at 24 bits, no TCP. It is
-// ready when its socket accepts a connection (waited for at most ten seconds) and is ended
-// when the session goes. The test's own environment is left alone: processes that should
+// so tests started side by side never share a server; 1280x1024 at 24 bits, no TCP, and no
+// reset when its last client leaves (a short-lived xdotool would otherwise take the server
+// through a reset while the window under test connects). It is ready when its socket
+// accepts a connection (waited for at most ten seconds) and is ended when the session goes. The test's own environment is left alone: processes that should
 // use the server get Display() as their DISPLAY.
 class XvfbSession {
 public:
@@ -81,7 +82,7 @@ private:
             return;
         }
         std::vector<std::string> args = {"Xvfb", "-displayfd", std::to_string(channel[1]), "-screen", "0",
-                                          "1280x1024x24", "-nolisten", "tcp"};
+                                          "1280x1024x24", "-nolisten", "tcp", "-noreset"};
         std::vector<char*> argv;
         for (std::string& arg : args)
             argv.push_back(arg.data());

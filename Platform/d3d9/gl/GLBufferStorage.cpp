@@ -44,7 +44,11 @@ HRESULT GLBufferStorage::Lock(UINT offset, UINT size, void** data, DWORD flags)
     if (!data)
         return D3DERR_INVALIDCALL;
     *data = nullptr;
-    if (offset > size_ || (size != 0 && size > size_ - offset))
+    constexpr DWORD kKnown = D3DLOCK_READONLY | D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE | D3DLOCK_NOSYSLOCK |
+                             D3DLOCK_DONOTWAIT;
+    if ((flags & ~kKnown) || ((flags & D3DLOCK_DISCARD) && (flags & D3DLOCK_READONLY)))
+        return D3DERR_INVALIDCALL;
+    if (offset >= size_ || (size != 0 && size > size_ - offset))
         return D3DERR_INVALIDCALL;
     const UINT length = size == 0 ? size_ - offset : size;
     if (!(flags & D3DLOCK_READONLY)) {

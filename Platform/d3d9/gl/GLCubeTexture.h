@@ -4,15 +4,16 @@
 
 #include "d3d9/gl/GLBaseTexture.h"
 #include "d3d9/gl/GLDeviceChild.h"
-#include "d3d9/gl/GLRefCounted.h"
 #include "d3d9/gl/GLSurface.h"
 #include "d3d9/gl/GLTextureStorage.h"
 
 // A cube texture of the GL device: six faces, each a surface per level (render targets when made
 // with D3DUSAGE_RENDERTARGET). Faces keep Direct3D's orientation: row 0 of a face is its top as
 // Direct3D's face table defines it, both when locked and when drawn into.
-class GLCubeTexture : public GLRefCounted<IDirect3DCubeTexture9>, public GLDeviceChild, public GLBaseTexture {
+class GLCubeTexture : public IDirect3DCubeTexture9, public GLDeviceChild, public GLBaseTexture {
 public:
+    ULONG AddRef() override { return AddRefExternal(); }
+    ULONG Release() override { return ReleaseExternal(); }
     static HRESULT Create(GLDevice* device, UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format,
                           D3DPOOL pool, IDirect3DCubeTexture9** texture);
     ~GLCubeTexture() override;

@@ -167,13 +167,57 @@ RECT WholeRect(const GLSurface* s)
     return RECT{0, 0, static_cast<LONG>(s->Width()), static_cast<LONG>(s->Height())};
 }
 
+// The bytes one vertex element of a D3DDECLTYPE takes.
+std::uint64_t DeclTypeSize(BYTE type)
+{
+    switch (type) {
+    case D3DDECLTYPE_FLOAT1:
+    case D3DDECLTYPE_D3DCOLOR:
+    case D3DDECLTYPE_UBYTE4:
+    case D3DDECLTYPE_SHORT2:
+    case D3DDECLTYPE_UBYTE4N:
+    case D3DDECLTYPE_SHORT2N:
+    case D3DDECLTYPE_USHORT2N:
+    case D3DDECLTYPE_UDEC3:
+    case D3DDECLTYPE_DEC3N:
+    case D3DDECLTYPE_FLOAT16_2:
+        return 4;
+    case D3DDECLTYPE_FLOAT2:
+    case D3DDECLTYPE_SHORT4:
+    case D3DDECLTYPE_SHORT4N:
+    case D3DDECLTYPE_USHORT4N:
+    case D3DDECLTYPE_FLOAT16_4:
+        return 8;
+    case D3DDECLTYPE_FLOAT3:
+        return 12;
+    case D3DDECLTYPE_FLOAT4:
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+// Whether a value names one of Direct3D 9's render states (the enumeration has gaps).
+bool IsRenderState(DWORD state)
+{
+    static const DWORD kStates[] = {7,   8,   9,   14,  15,  16,  19,  20,  22,  23,  24,  25,  26,  27,  28,  29,
+                                    34,  35,  36,  37,  38,  48,  52,  53,  54,  55,  56,  57,  58,  59,  60,  128,
+                                    129, 130, 131, 132, 133, 134, 135, 136, 137, 139, 140, 141, 142, 143, 145, 146,
+                                    147, 148, 151, 152, 154, 155, 156, 157, 158, 159, 160, 161, 162, 163, 165, 166,
+                                    167, 168, 170, 171, 172, 173, 174, 175, 176, 178, 179, 180, 181, 182, 183, 184,
+                                    185, 186, 187, 188, 189, 190, 191, 192, 193, 194, 195, 198, 199, 200, 201, 202,
+                                    203, 204, 205, 206, 207, 208, 209};
+    return std::find(std::begin(kStates), std::end(kStates), state) != std::end(kStates);
+}
+
+// A binding of the device: an internal reference, which the application's counts do not show.
 template <class T>
 void Assign(T*& slot, T* value)
 {
     if (value)
-        value->AddRef();
+        value->AddRefInternal();
     if (slot)
-        slot->Release();
+        slot->ReleaseInternal();
     slot = value;
 }
 
@@ -232,8 +276,24 @@ HRESULT GLDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const
     }
     if (params->BackBufferFormat == D3DFMT_UNKNOWN && params->Windowed)
         params->BackBufferFormat = D3DFMT_X8R8G8B8;
-    if (params->BackBufferFormat != D3DFMT_X8R8G8B8 && params->BackBufferFormat != D3DFMT_A8R8G8B8)
+    if (params->SwapEffect < D3DSWAPEFFECT_DISCARD || params->SwapEffect > D3DSWAPEFFECT_COPY ||
+        (params->Windowed && params->FullScreen_RefreshRateInHz != 0))
         return D3DERR_INVALIDCALL;
+    switch (params->PresentationInterval) {
+    case D3DPRESENT_INTERVAL_DEFAULT:
+    case D3DPRESENT_INTERVAL_ONE:
+    case D3DPRESENT_INTERVAL_TWO:
+    case D3DPRESENT_INTERVAL_THREE:
+    case D3DPRESENT_INTERVAL_FOUR:
+    case D3DPRESENT_INTERVAL_IMMEDIATE:
+        break;
+    default:
+        return D3DERR_INVALIDCALL;
+    }
+    // Formats the adapter cannot show or use for depth are not available, as CheckDeviceType and
+    // CheckDepthStencilMatch report them.
+    if (params->BackBufferFormat != D3DFMT_X8R8G8B8 && params->BackBufferFormat != D3DFMT_A8R8G8B8)
+        return D3DERR_NOTAVAILABLE;
     if (params->BackBufferCount > D3DPRESENT_BACK_BUFFERS_MAX)
         return D3DERR_INVALIDCALL;
     if (params->BackBufferCount == 0)
@@ -250,7 +310,7 @@ HRESULT GLDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const
     if (params->EnableAutoDepthStencil) {
         const D3DFormatInfo* depth = FindD3DFormatInfo(params->AutoDepthStencilFormat);
         if (!depth || !depth->depthBuffer)
-            return D3DERR_INVALIDCALL;
+            return D3DERR_NOTAVAILABLE;
         if (GLCheckMultiSampleType(info, params->AutoDepthStencilFormat, params->MultiSampleType, nullptr) < 0)
             return D3DERR_INVALIDCALL;
     }
@@ -312,6 +372,10 @@ HRESULT GLDevice::CreateBackBuffer()
                                                (params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0, false, &back);
     if (hr < 0)
         return hr;
+    // The device keeps its back buffer and depth surface with internal references; the application
+    // holds them only through the getters.
+    back->AddRefInternal();
+    back->Release();
     backBuffer_ = back;
     if (params_.EnableAutoDepthStencil) {
         GLSurface* depth = nullptr;
@@ -320,6 +384,8 @@ HRESULT GLDevice::CreateBackBuffer()
                                            &depth);
         if (hr < 0)
             return hr;
+        depth->AddRefInternal();
+        depth->Release();
         autoDepth_ = depth;
     }
     Assign(targets_[0], backBuffer_);
@@ -343,9 +409,9 @@ void GLDevice::ReleaseBackBuffer()
         Assign(target, static_cast<GLSurface*>(nullptr));
     Assign(depth_, static_cast<GLSurface*>(nullptr));
     if (backBuffer_)
-        backBuffer_->Release();
+        backBuffer_->ReleaseInternal();
     if (autoDepth_)
-        autoDepth_->Release();
+        autoDepth_->ReleaseInternal();
     backBuffer_ = autoDepth_ = nullptr;
     framebufferDirty_ = true;
 }
@@ -354,12 +420,12 @@ void GLDevice::ReleaseBoundState()
 {
     for (TextureBinding& t : textures_) {
         if (t.texture)
-            t.texture->Release();
+            dynamic_cast<GLDeviceChild*>(t.texture)->ReleaseInternal();
         t = {};
     }
     for (Stream& s : streams_) {
         if (s.buffer)
-            s.buffer->Release();
+            s.buffer->ReleaseInternal();
         s = {};
     }
     Assign(indices_, static_cast<GLIndexBuffer*>(nullptr));
@@ -404,7 +470,7 @@ void GLDevice::SetDefaultStates()
     rs(D3DRS_POINTSCALE_A, FloatBits(1.f));
     rs(D3DRS_MULTISAMPLEANTIALIAS, TRUE);
     rs(D3DRS_MULTISAMPLEMASK, 0xFFFFFFFF);
-    rs(D3DRS_POINTSIZE_MAX, FloatBits(GetGLAdapterInfo().caps.MaxPointSize));
+    rs(D3DRS_POINTSIZE_MAX, FloatBits(64.f));
     rs(D3DRS_COLORWRITEENABLE, 0xF);
     rs(D3DRS_BLENDOP, D3DBLENDOP_ADD);
     rs(D3DRS_POSITIONDEGREE, 3);
@@ -569,8 +635,12 @@ HRESULT GLDevice::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
 {
     if (Lose("Reset"))
         return D3DERR_DEVICELOST;
-    if (!pPresentationParameters || inScene_)
+    if (!pPresentationParameters || inScene_) {
+        // A failed reset leaves the device lost until a reset succeeds.
+        lost_ = true;
+        lostReported_ = true;
         return D3DERR_INVALIDCALL;
+    }
     MakeCurrent();
     if (activeQuery_)
         activeQuery_->EndIfActive();
@@ -586,7 +656,7 @@ HRESULT GLDevice::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
         if (child->IsDefaultPool())
             defaultAlive = true;
     // The application's own references to the back buffer or the automatic depth surface count too.
-    const auto held = [](GLSurface* s) { return s && s->RefCount() > 1; };
+    const auto held = [](GLSurface* s) { return s && s->ExternalRefs() > 0; };
     if (defaultAlive || held(backBuffer_) || held(autoDepth_)) {
         lost_ = true;
         lostReported_ = true;
@@ -730,6 +800,9 @@ HRESULT GLDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, 
         return D3DERR_NOTAVAILABLE;
     DWORD qualities = 0;
     if (GLCheckMultiSampleType(info, Format, MultiSample, &qualities) < 0 || MultisampleQuality >= qualities)
+        return D3DERR_INVALIDCALL;
+    // A multisampled surface has no one value per pixel to lock.
+    if (Lockable && MultiSample != D3DMULTISAMPLE_NONE)
         return D3DERR_INVALIDCALL;
     D3DMULTISAMPLE_TYPE samples = MultiSample;
     if (MultiSample == D3DMULTISAMPLE_NONMASKABLE)
@@ -976,7 +1049,7 @@ HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
 {
     if (Lose("SetRenderState"))
         return D3DERR_DEVICELOST;
-    if (static_cast<DWORD>(State) >= renderStates_.size())
+    if (!IsRenderState(State))
         return D3DERR_INVALIDCALL;
     if (renderStates_[State] != Value) {
         renderStates_[State] = Value;
@@ -987,7 +1060,7 @@ HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
 
 HRESULT GLDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
 {
-    if (!pValue || static_cast<DWORD>(State) >= renderStates_.size())
+    if (!pValue || !IsRenderState(State))
         return D3DERR_INVALIDCALL;
     *pValue = renderStates_[State];
     return D3D_OK;
@@ -1012,9 +1085,9 @@ HRESULT GLDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture)
     if (slot.texture == pTexture)
         return D3D_OK;
     if (pTexture)
-        pTexture->AddRef();
+        dynamic_cast<GLDeviceChild*>(pTexture)->AddRefInternal();
     if (slot.texture)
-        slot.texture->Release();
+        dynamic_cast<GLDeviceChild*>(slot.texture)->ReleaseInternal();
     slot = {pTexture, storage};
     return D3D_OK;
 }
@@ -1450,18 +1523,48 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed,
     return D3D_OK;
 }
 
+HRESULT GLDevice::CheckVertices(std::uint64_t first, std::uint64_t count) const
+{
+    if (!declaration_)
+        return D3DERR_INVALIDCALL;
+    // Every stream the declaration reads must be bound and hold every vertex drawn: GL would read
+    // past the buffer's end otherwise.
+    for (const GLVertexDeclaration::Element& element : declaration_->Elements()) {
+        const Stream& stream = streams_[element.d3d.Stream];
+        if (!stream.buffer)
+            return D3DERR_INVALIDCALL;
+        D3DVERTEXBUFFER_DESC desc{};
+        stream.buffer->GetDesc(&desc);
+        const std::uint64_t end = stream.offset + std::uint64_t{element.d3d.Offset} + DeclTypeSize(element.d3d.Type) +
+                                  (first + count - 1) * std::uint64_t{stream.stride};
+        if (end > desc.Size)
+            return D3DERR_INVALIDCALL;
+    }
+    return D3D_OK;
+}
+
 HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount)
 {
     if (Lose("DrawPrimitive"))
         return D3DERR_DEVICELOST;
+    GLenum mode = 0;
+    const UINT count = VertexCount(PrimitiveType, PrimitiveCount, mode);
+    if (PrimitiveCount == 0 || count == 0 || CheckVertices(StartVertex, count) < 0)
+        return D3DERR_INVALIDCALL;
     return Draw(PrimitiveType, PrimitiveCount, false, 0, StartVertex);
 }
 
-HRESULT GLDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT, UINT,
-                                       UINT startIndex, UINT primCount)
+HRESULT GLDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
+                                       UINT NumVertices, UINT startIndex, UINT primCount)
 {
     if (Lose("DrawIndexedPrimitive"))
         return D3DERR_DEVICELOST;
+    // The indices reach vertices BaseVertexIndex + MinVertexIndex .. + NumVertices - 1; those must be
+    // in the streams.
+    const std::int64_t firstVertex = std::int64_t{BaseVertexIndex} + MinVertexIndex;
+    if (primCount == 0 || NumVertices == 0 || firstVertex < 0 ||
+        CheckVertices(static_cast<std::uint64_t>(firstVertex), NumVertices) < 0)
+        return D3DERR_INVALIDCALL;
     return Draw(PrimitiveType, primCount, true, BaseVertexIndex, startIndex);
 }
 
@@ -1472,7 +1575,7 @@ HRESULT GLDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Primitive
         return D3DERR_DEVICELOST;
     GLenum mode = 0;
     const UINT count = VertexCount(PrimitiveType, PrimitiveCount, mode);
-    if (!pVertexStreamZeroData || VertexStreamZeroStride == 0 || (count == 0 && PrimitiveCount != 0))
+    if (!pVertexStreamZeroData || VertexStreamZeroStride == 0 || PrimitiveCount == 0 || count == 0)
         return D3DERR_INVALIDCALL;
     // As in Direct3D 9, stream 0 is unset afterwards.
     Stream& s0 = streams_[0];
@@ -1844,7 +1947,9 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
 {
     if (Lose("Present"))
         return D3DERR_DEVICELOST;
-    if (pDirtyRegion || (hDestWindowOverride && SDLWindowFromHWND(hDestWindowOverride) != window_))
+    // Rectangles are for D3DSWAPEFFECT_COPY only, as in Direct3D 9.
+    if (pDirtyRegion || (hDestWindowOverride && SDLWindowFromHWND(hDestWindowOverride) != window_) ||
+        ((pSourceRect || pDestRect) && params_.SwapEffect != D3DSWAPEFFECT_COPY))
         return D3DERR_INVALIDCALL;
     if (lost_)
         return D3DERR_DEVICELOST;
@@ -1893,6 +1998,10 @@ HRESULT GLDevice::GetPresentedFrame(std::vector<std::uint8_t>& bgra, UINT& Width
     glReadPixels(0, 0, static_cast<GLsizei>(presentedWidth_), static_cast<GLsizei>(presentedHeight_), GL_BGRA,
                  GL_UNSIGNED_BYTE, bgra.data());
     DetachScratch();
+    // An X8R8G8B8 back buffer has no alpha to show: its frames are opaque.
+    if (params_.BackBufferFormat == D3DFMT_X8R8G8B8)
+        for (size_t i = 3; i < bgra.size(); i += 4)
+            bgra[i] = 0xFF;
     Width = presentedWidth_;
     Height = presentedHeight_;
     return D3D_OK;

@@ -159,6 +159,9 @@ private:
     void ApplyRenderStates();
     void ApplySamplers();
     HRESULT PrepareDraw(GLProgram*& program);
+    // D3DERR_INVALIDCALL unless the bound streams hold vertices first .. first + count - 1 of every
+    // element of the declaration.
+    HRESULT CheckVertices(std::uint64_t first, std::uint64_t count) const;
     void ApplyVertexInputs(const GLProgram& program);
     void MarkTargetsDrawn();
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT baseVertex, UINT start);

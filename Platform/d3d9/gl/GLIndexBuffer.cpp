@@ -12,7 +12,7 @@ HRESULT GLIndexBuffer::Create(GLDevice* device, UINT length, DWORD usage, D3DFOR
     if (!buffer)
         return D3DERR_INVALIDCALL;
     *buffer = nullptr;
-    if (length == 0 || pool > D3DPOOL_SCRATCH || ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) ||
+    if (length == 0 || pool >= D3DPOOL_SCRATCH || ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED) ||
         (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
     GLIndexBuffer* b = new GLIndexBuffer(device, length, usage, format, pool);

@@ -1,11 +1,12 @@
 #pragma once
 #include "d3d9/gl/GLBufferStorage.h"
 #include "d3d9/gl/GLDeviceChild.h"
-#include "d3d9/gl/GLRefCounted.h"
 
 // A index buffer of the GL device.
-class GLIndexBuffer : public GLRefCounted<IDirect3DIndexBuffer9>, public GLDeviceChild {
+class GLIndexBuffer : public IDirect3DIndexBuffer9, public GLDeviceChild {
 public:
+    ULONG AddRef() override { return AddRefExternal(); }
+    ULONG Release() override { return ReleaseExternal(); }
     static HRESULT Create(GLDevice* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                           IDirect3DIndexBuffer9** buffer);
 

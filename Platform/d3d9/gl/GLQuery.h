@@ -2,13 +2,14 @@
 #include <epoxy/gl.h>
 
 #include "d3d9/gl/GLDeviceChild.h"
-#include "d3d9/gl/GLRefCounted.h"
 
 // A query of the GL device: D3DQUERYTYPE_OCCLUSION (GL_SAMPLES_PASSED: samples that passed the depth
 // and stencil tests between BEGIN and END) or D3DQUERYTYPE_EVENT (a fence: done when the GPU has
 // finished everything before END).
-class GLQuery : public GLRefCounted<IDirect3DQuery9>, public GLDeviceChild {
+class GLQuery : public IDirect3DQuery9, public GLDeviceChild {
 public:
+    ULONG AddRef() override { return AddRefExternal(); }
+    ULONG Release() override { return ReleaseExternal(); }
     static bool Supported(D3DQUERYTYPE type)
     {
         return type == D3DQUERYTYPE_OCCLUSION || type == D3DQUERYTYPE_EVENT;

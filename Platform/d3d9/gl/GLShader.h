@@ -4,13 +4,14 @@
 #include <cstdint>
 
 #include "d3d9/gl/GLDeviceChild.h"
-#include "d3d9/gl/GLRefCounted.h"
 
 // A compiled GLSL stage of the GL device (vertex or pixel, after the interface). The device links
 // pairs of them into programs on first draw; a shader going away takes its programs with it.
 template <class Interface>
-class GLShader : public GLRefCounted<Interface>, public GLDeviceChild {
+class GLShader : public Interface, public GLDeviceChild {
 public:
+    ULONG AddRef() override { return AddRefExternal(); }
+    ULONG Release() override { return ReleaseExternal(); }
     GLShader(GLDevice* device, GLuint name, std::uint64_t id) : GLDeviceChild(device, false), name_(name), id_(id) {}
     ~GLShader() override;
 

@@ -12,7 +12,7 @@ GLSurface::GLSurface(GLDevice* device, Kind kind, UINT width, UINT height, D3DFO
 }
 
 GLSurface::GLSurface(GLDevice* device, IUnknown* container, GLTextureStorage* storage, UINT layer, UINT level)
-    : GLDeviceChild(device, false), kind_(Kind::TextureLevel), container_(container), storage_(storage),
+    : GLDeviceChild(device, dynamic_cast<GLDeviceChild*>(container)), kind_(Kind::TextureLevel), storage_(storage),
       layer_(layer), level_(level), width_(storage->Width(level)), height_(storage->Height(level)),
       format_(storage->Format()), pool_(storage->Pool()), usage_(storage->Usage())
 {
@@ -82,17 +82,12 @@ void GLSurface::ForgetGLObjects()
 
 ULONG GLSurface::AddRef()
 {
-    return container_ ? container_->AddRef() : ++refs_;
+    return AddRefExternal();
 }
 
 ULONG GLSurface::Release()
 {
-    if (container_)
-        return container_->Release();
-    const ULONG left = --refs_;
-    if (left == 0)
-        delete this;
-    return left;
+    return ReleaseExternal();
 }
 
 HRESULT GLSurface::GetDesc(D3DSURFACE_DESC* pDesc)

@@ -59,15 +59,12 @@ public:
     std::uint8_t* CpuBits(UINT* pitch);
     void CpuBitsChanged();
     void MarkDrawn();
-    // Times this surface's reference count is above the references the device holds itself.
-    ULONG RefCount() const { return refs_; }
 
 private:
     GLSurface(GLDevice* device, Kind kind, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool, bool defaultPool);
     void ForgetGLObjects() override;
 
     Kind kind_;
-    IUnknown* container_ = nullptr;
     GLTextureStorage* storage_ = nullptr;
     UINT layer_ = 0, level_ = 0;
     UINT width_, height_;
@@ -81,5 +78,4 @@ private:
     bool locked_ = false;
     DWORD lockFlags_ = 0;
     RECT lockRect_{};
-    ULONG refs_ = 1;
 };

@@ -4,14 +4,15 @@
 
 #include "d3d9/gl/GLBaseTexture.h"
 #include "d3d9/gl/GLDeviceChild.h"
-#include "d3d9/gl/GLRefCounted.h"
 #include "d3d9/gl/GLSurface.h"
 #include "d3d9/gl/GLTextureStorage.h"
 
 // A 2D texture of the GL device. Its levels are surfaces that share its reference count; those of a
 // D3DUSAGE_RENDERTARGET texture can be render targets.
-class GLTexture : public GLRefCounted<IDirect3DTexture9>, public GLDeviceChild, public GLBaseTexture {
+class GLTexture : public IDirect3DTexture9, public GLDeviceChild, public GLBaseTexture {
 public:
+    ULONG AddRef() override { return AddRefExternal(); }
+    ULONG Release() override { return ReleaseExternal(); }
     static HRESULT Create(GLDevice* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                           D3DPOOL pool, IDirect3DTexture9** texture);
     ~GLTexture() override;

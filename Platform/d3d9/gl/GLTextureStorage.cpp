@@ -155,7 +155,7 @@ HRESULT GLTextureStorage::Lock(UINT layer, UINT level, const D3DBOX* box, DWORD 
         return D3DERR_INVALIDCALL;
     if (IsRenderTarget() || (pool_ == D3DPOOL_DEFAULT && !(usage_ & D3DUSAGE_DYNAMIC)))
         return D3DERR_INVALIDCALL;
-    if ((flags & D3DLOCK_DISCARD) && !(usage_ & D3DUSAGE_DYNAMIC))
+    if ((flags & D3DLOCK_DISCARD) && (!(usage_ & D3DUSAGE_DYNAMIC) || (flags & D3DLOCK_READONLY)))
         return D3DERR_INVALIDCALL;
     D3DBOX whole{0, 0, Width(level), Height(level), 0, Depth(level)};
     D3DBOX b = box ? *box : whole;

@@ -12,7 +12,7 @@ HRESULT GLVertexBuffer::Create(GLDevice* device, UINT length, DWORD usage, DWORD
     if (!buffer)
         return D3DERR_INVALIDCALL;
     *buffer = nullptr;
-    if (length == 0 || pool > D3DPOOL_SCRATCH || ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED))
+    if (length == 0 || pool >= D3DPOOL_SCRATCH || ((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED))
         return D3DERR_INVALIDCALL;
     GLVertexBuffer* b = new GLVertexBuffer(device, length, usage, fvf, pool);
     const HRESULT hr = b->storage_.Create();

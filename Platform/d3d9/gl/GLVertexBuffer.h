@@ -1,11 +1,12 @@
 #pragma once
 #include "d3d9/gl/GLBufferStorage.h"
 #include "d3d9/gl/GLDeviceChild.h"
-#include "d3d9/gl/GLRefCounted.h"
 
 // A vertex buffer of the GL device.
-class GLVertexBuffer : public GLRefCounted<IDirect3DVertexBuffer9>, public GLDeviceChild {
+class GLVertexBuffer : public IDirect3DVertexBuffer9, public GLDeviceChild {
 public:
+    ULONG AddRef() override { return AddRefExternal(); }
+    ULONG Release() override { return ReleaseExternal(); }
     static HRESULT Create(GLDevice* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                           IDirect3DVertexBuffer9** buffer);
 

@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "d3d9/gl/GLDeviceChild.h"
-#include "d3d9/gl/GLRefCounted.h"
 
 // A vertex declaration of the GL device: the elements, each with the GL attribute format it reads
 // as and the shader input it feeds (named by usage and usage index: POSITION0, TEXCOORD3, ...).
-class GLVertexDeclaration : public GLRefCounted<IDirect3DVertexDeclaration9>, public GLDeviceChild {
+class GLVertexDeclaration : public IDirect3DVertexDeclaration9, public GLDeviceChild {
 public:
+    ULONG AddRef() override { return AddRefExternal(); }
+    ULONG Release() override { return ReleaseExternal(); }
     struct Element {
         D3DVERTEXELEMENT9 d3d;
         GLint size;

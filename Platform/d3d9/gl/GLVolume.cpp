@@ -3,7 +3,7 @@
 #include "d3d9/gl/GLTextureStorage.h"
 
 GLVolume::GLVolume(GLDevice* device, IUnknown* container, GLTextureStorage* storage, UINT level)
-    : GLDeviceChild(device, false), container_(container), storage_(storage), level_(level)
+    : GLDeviceChild(device, dynamic_cast<GLDeviceChild*>(container)), storage_(storage), level_(level)
 {
 }
 

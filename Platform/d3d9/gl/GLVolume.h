@@ -8,8 +8,8 @@ class GLVolume : public IDirect3DVolume9, public GLDeviceChild {
 public:
     GLVolume(GLDevice* device, IUnknown* container, GLTextureStorage* storage, UINT level);
 
-    ULONG AddRef() override { return container_->AddRef(); }
-    ULONG Release() override { return container_->Release(); }
+    ULONG AddRef() override { return AddRefExternal(); }
+    ULONG Release() override { return ReleaseExternal(); }
     HRESULT GetDevice(IDirect3DDevice9** ppDevice) override { return GetDeviceInterface(ppDevice); }
     HRESULT GetDesc(D3DVOLUME_DESC* pDesc) override;
     HRESULT LockBox(D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox, DWORD Flags) override;
@@ -18,7 +18,6 @@ public:
 private:
     void ForgetGLObjects() override {}
 
-    IUnknown* container_;
     GLTextureStorage* storage_;
     UINT level_;
 };

@@ -15,6 +15,9 @@ HRESULT GLVolumeTexture::Create(GLDevice* device, UINT width, UINT height, UINT 
     if (!texture)
         return D3DERR_INVALIDCALL;
     *texture = nullptr;
+    // Volumes cannot be drawn into or used as depth buffers.
+    if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL))
+        return D3DERR_INVALIDCALL;
     GLVolumeTexture* t = new GLVolumeTexture(device, width, height, depth, levels, usage, format, pool);
     const HRESULT hr = t->storage_.Create();
     if ((hr < 0)) {

@@ -4,13 +4,14 @@
 
 #include "d3d9/gl/GLBaseTexture.h"
 #include "d3d9/gl/GLDeviceChild.h"
-#include "d3d9/gl/GLRefCounted.h"
 #include "d3d9/gl/GLTextureStorage.h"
 #include "d3d9/gl/GLVolume.h"
 
 // A volume texture of the GL device (a GL 3D texture; slice 0 of LockBox memory is w = 0).
-class GLVolumeTexture : public GLRefCounted<IDirect3DVolumeTexture9>, public GLDeviceChild, public GLBaseTexture {
+class GLVolumeTexture : public IDirect3DVolumeTexture9, public GLDeviceChild, public GLBaseTexture {
 public:
+    ULONG AddRef() override { return AddRefExternal(); }
+    ULONG Release() override { return ReleaseExternal(); }
     static HRESULT Create(GLDevice* device, UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
                           D3DFORMAT format, D3DPOOL pool, IDirect3DVolumeTexture9** texture);
     ~GLVolumeTexture() override;

@@ -4,7 +4,7 @@
 
 #include "d3d9/d3d9.h"
 
-// The bytes of a vertex or index buffer of the recording device and whether it is locked. Locked
+// The bytes of a vertex or index buffer of the recording device and how often it is locked. Locked
 // contents persist; D3DLOCK_DISCARD keeps them too (Direct3D 9 leaves them undefined).
 class RecordingBufferBytes {
 public:
@@ -12,18 +12,19 @@ public:
     explicit RecordingBufferBytes(UINT length) : bytes_(length) {}
 
     // Size 0 locks from offset to the end. D3DERR_INVALIDCALL for a null out-pointer, a range
-    // outside the buffer, unknown flags, D3DLOCK_DISCARD with D3DLOCK_READONLY, or a buffer that is
-    // already locked. D3DLOCK_DISCARD and D3DLOCK_NOOVERWRITE are accepted on any buffer (a
-    // buffer without D3DUSAGE_DYNAMIC ignores them, as Direct3D 9 does).
+    // outside the buffer, unknown flags, or D3DLOCK_DISCARD with D3DLOCK_READONLY. As in Direct3D 9
+    // a buffer may be locked again while locked; every Lock needs its Unlock. D3DLOCK_DISCARD and
+    // D3DLOCK_NOOVERWRITE are accepted on any buffer (a buffer without D3DUSAGE_DYNAMIC ignores
+    // them, as Direct3D 9 does).
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags);
     // D3DERR_INVALIDCALL when not locked.
     HRESULT Unlock();
 
     UINT Size() const { return static_cast<UINT>(bytes_.size()); }
-    bool Locked() const { return locked_; }
+    bool Locked() const { return locks_ != 0; }
     const std::uint8_t* Data() const { return bytes_.data(); }
 
 private:
     std::vector<std::uint8_t> bytes_;
-    bool locked_ = false;
+    UINT locks_ = 0;
 };

@@ -723,11 +723,11 @@ HRESULT RecordingDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT F
     RecordingObject* made = nullptr;
     if (hr == D3D_OK) {
         const D3DFormatInfo* info = FindD3DFormatInfo(Format);
+        // An index format is an argument like any other: Direct3D 9 refuses others as an invalid call.
         if (ppIndexBuffer == nullptr || pSharedHandle != nullptr || Length == 0 || Pool > D3DPOOL_SYSTEMMEM ||
-            (Usage & ~kKnownUsage) != 0 || ((Usage & D3DUSAGE_DYNAMIC) != 0 && Pool == D3DPOOL_MANAGED)) {
+            (Usage & ~kKnownUsage) != 0 || ((Usage & D3DUSAGE_DYNAMIC) != 0 && Pool == D3DPOOL_MANAGED) ||
+            info == nullptr || !info->indexBuffer) {
             hr = D3DERR_INVALIDCALL;
-        } else if (info == nullptr || !info->indexBuffer) {
-            hr = D3DERR_NOTAVAILABLE;
         } else {
             try {
                 D3DINDEXBUFFER_DESC desc{Format, D3DRTYPE_INDEXBUFFER, Usage, Pool, Length};
@@ -1317,9 +1317,13 @@ HRESULT RecordingDevice::GetScissorRect(RECT* pRect)
 // ---------------------------------------------------------------------------------------------
 // Drawing
 
+// The layer has no fixed-function pipeline: a draw needs both shaders and a declaration, as on the
+// OpenGL device.
 HRESULT RecordingDevice::CheckDrawShaders() const
 {
-    return vertexShader_.Get() != nullptr && declaration_.Get() != nullptr ? D3D_OK : D3DERR_INVALIDCALL;
+    return vertexShader_.Get() != nullptr && pixelShader_.Get() != nullptr && declaration_.Get() != nullptr
+               ? D3D_OK
+               : D3DERR_INVALIDCALL;
 }
 
 HRESULT RecordingDevice::CheckVertices(std::uint64_t first, std::uint64_t count) const

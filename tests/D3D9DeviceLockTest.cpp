@@ -7,10 +7,10 @@
 
 namespace {
 
-class RecordingDeviceLockTest : public D3D9DeviceTest {};
-ORVALA_INSTANTIATE_DEVICE_TESTS(RecordingDeviceLockTest);
+class D3D9DeviceLockTest : public D3D9DeviceTest {};
+ORVALA_INSTANTIATE_DEVICE_TESTS(D3D9DeviceLockTest);
 
-TEST_P(RecordingDeviceLockTest, LockedTextureBytesPersistAndRectsOffsetIntoTheLevel)
+TEST_P(D3D9DeviceLockTest, LockedTextureBytesPersistAndRectsOffsetIntoTheLevel)
 {
     IDirect3DTexture9* texture = MakeTexture(16, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
     ASSERT_NE(texture, nullptr);
@@ -47,7 +47,7 @@ TEST_P(RecordingDeviceLockTest, LockedTextureBytesPersistAndRectsOffsetIntoTheLe
     EXPECT_EQ(texture->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceLockTest, BadLocksAndUnlocksAreRefused)
+TEST_P(D3D9DeviceLockTest, BadLocksAndUnlocksAreRefused)
 {
     IDirect3DTexture9* texture = MakeTexture(16, 16, 2, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED);
     ASSERT_NE(texture, nullptr);
@@ -76,7 +76,7 @@ TEST_P(RecordingDeviceLockTest, BadLocksAndUnlocksAreRefused)
     EXPECT_EQ(texture->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceLockTest, DefaultPoolTexturesLockOnlyWhenDynamic)
+TEST_P(D3D9DeviceLockTest, DefaultPoolTexturesLockOnlyWhenDynamic)
 {
     IDirect3DTexture9* target = MakeTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
     IDirect3DTexture9* still = MakeTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
@@ -101,7 +101,7 @@ TEST_P(RecordingDeviceLockTest, DefaultPoolTexturesLockOnlyWhenDynamic)
     EXPECT_EQ(dynamic->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceLockTest, CompressedLevelsLockWholeBlocks)
+TEST_P(D3D9DeviceLockTest, CompressedLevelsLockWholeBlocks)
 {
     IDirect3DTexture9* texture = MakeTexture(16, 8, 0, 0, D3DFMT_DXT1, D3DPOOL_MANAGED);
     ASSERT_NE(texture, nullptr);
@@ -123,7 +123,7 @@ TEST_P(RecordingDeviceLockTest, CompressedLevelsLockWholeBlocks)
     EXPECT_EQ(texture->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceLockTest, CubeFacesAndVolumeSlicesAreSeparateMemory)
+TEST_P(D3D9DeviceLockTest, CubeFacesAndVolumeSlicesAreSeparateMemory)
 {
     IDirect3DCubeTexture9* cube = nullptr;
     ASSERT_EQ(device->CreateCubeTexture(4, 1, 0, D3DFMT_L8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
@@ -170,7 +170,7 @@ TEST_P(RecordingDeviceLockTest, CubeFacesAndVolumeSlicesAreSeparateMemory)
     EXPECT_EQ(volume->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceLockTest, BufferLocksCoverRangesAndKeepTheirBytes)
+TEST_P(D3D9DeviceLockTest, BufferLocksCoverRangesAndKeepTheirBytes)
 {
     IDirect3DVertexBuffer9* buffer = nullptr;
     ASSERT_EQ(device->CreateVertexBuffer(64, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &buffer,
@@ -189,7 +189,11 @@ TEST_P(RecordingDeviceLockTest, BufferLocksCoverRangesAndKeepTheirBytes)
     EXPECT_EQ(bytes[4], 0x22);
     EXPECT_EQ(bytes[11], 0x22);
     EXPECT_EQ(bytes[12], 0x11);
-    EXPECT_EQ(buffer->Lock(0, 0, &data, 0), D3DERR_INVALIDCALL); // already locked
+    // A locked buffer locks again (unlike a texture level); every Lock needs its Unlock.
+    void* again = nullptr;
+    ASSERT_EQ(buffer->Lock(0, 0, &again, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<const std::uint8_t*>(again)[16], 0x22);
+    ASSERT_EQ(buffer->Unlock(), D3D_OK);
     ASSERT_EQ(buffer->Unlock(), D3D_OK);
     EXPECT_EQ(buffer->Unlock(), D3DERR_INVALIDCALL);
     EXPECT_EQ(buffer->Lock(60, 8, &data, 0), D3DERR_INVALIDCALL);
@@ -212,7 +216,7 @@ TEST_P(RecordingDeviceLockTest, BufferLocksCoverRangesAndKeepTheirBytes)
     EXPECT_EQ(indices->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceLockTest, SurfacesLockWhenTheirKindAllows)
+TEST_P(D3D9DeviceLockTest, SurfacesLockWhenTheirKindAllows)
 {
     IDirect3DSurface9* lockable = MakeRenderTarget(8, 8, D3DFMT_A8R8G8B8, TRUE);
     IDirect3DSurface9* unlockable = MakeRenderTarget(8, 8, D3DFMT_A8R8G8B8, FALSE);

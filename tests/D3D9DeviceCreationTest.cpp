@@ -6,8 +6,8 @@
 
 namespace {
 
-class RecordingDeviceCreationTest : public D3D9DeviceTest {};
-ORVALA_INSTANTIATE_DEVICE_TESTS(RecordingDeviceCreationTest);
+class D3D9DeviceCreationTest : public D3D9DeviceTest {};
+ORVALA_INSTANTIATE_DEVICE_TESTS(D3D9DeviceCreationTest);
 
 struct TextureCase {
     const char* what;
@@ -18,6 +18,9 @@ struct TextureCase {
     HRESULT expected;
     UINT expectedLevels; // when created
 };
+
+// A width or depth one past what the device's caps allow (the devices differ in their limits).
+constexpr UINT kPastTheCaps = 0xFFFFFFFFu;
 
 const TextureCase kTextureCases[] = {
     {"managed colour texture", 64, 32, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3D_OK, 1},
@@ -33,7 +36,7 @@ const TextureCase kTextureCases[] = {
     {"scratch texture", 16, 16, 1, 0, D3DFMT_R16F, D3DPOOL_SCRATCH, D3D_OK, 1},
     {"zero width", 0, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL, 0},
     {"zero height", 16, 0, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL, 0},
-    {"wider than the caps allow", 8192, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL, 0},
+    {"wider than the caps allow", kPastTheCaps, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL, 0},
     {"render target outside the default pool", 16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
      D3DERR_INVALIDCALL, 0},
     {"dynamic managed texture", 16, 16, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL, 0},
@@ -51,12 +54,15 @@ const TextureCase kTextureCases[] = {
     {"index format as a texture", 16, 16, 1, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, D3DERR_NOTAVAILABLE, 0},
 };
 
-TEST_P(RecordingDeviceCreationTest, TexturesAreCheckedAsDirect3D9ChecksThem)
+TEST_P(D3D9DeviceCreationTest, TexturesAreCheckedAsDirect3D9ChecksThem)
 {
+    D3DCAPS9 caps{};
+    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
     for (const TextureCase& c : kTextureCases) {
         SCOPED_TRACE(c.what);
+        const UINT width = c.width == kPastTheCaps ? caps.MaxTextureWidth + 1 : c.width;
         IDirect3DTexture9* texture = reinterpret_cast<IDirect3DTexture9*>(this); // must be overwritten
-        EXPECT_EQ(device->CreateTexture(c.width, c.height, c.levels, c.usage, c.format, c.pool, &texture, nullptr),
+        EXPECT_EQ(device->CreateTexture(width, c.height, c.levels, c.usage, c.format, c.pool, &texture, nullptr),
                   c.expected);
         if (c.expected != D3D_OK) {
             EXPECT_EQ(texture, nullptr);
@@ -76,7 +82,7 @@ TEST_P(RecordingDeviceCreationTest, TexturesAreCheckedAsDirect3D9ChecksThem)
     }
 }
 
-TEST_P(RecordingDeviceCreationTest, NullOutPointersAndSharedHandlesAreRefused)
+TEST_P(D3D9DeviceCreationTest, NullOutPointersAndSharedHandlesAreRefused)
 {
     HANDLE shared = nullptr;
     IDirect3DTexture9* texture = nullptr;
@@ -101,7 +107,7 @@ TEST_P(RecordingDeviceCreationTest, NullOutPointersAndSharedHandlesAreRefused)
     EXPECT_EQ(texture, nullptr);
 }
 
-TEST_P(RecordingDeviceCreationTest, CubeAndVolumeTexturesHaveTheirLevelsAndRules)
+TEST_P(D3D9DeviceCreationTest, CubeAndVolumeTexturesHaveTheirLevelsAndRules)
 {
     IDirect3DCubeTexture9* cube = nullptr;
     ASSERT_EQ(device->CreateCubeTexture(16, 0, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &cube, nullptr),
@@ -131,7 +137,10 @@ TEST_P(RecordingDeviceCreationTest, CubeAndVolumeTexturesHaveTheirLevelsAndRules
     EXPECT_EQ(device->CreateVolumeTexture(8, 8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                           &refused, nullptr),
               D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->CreateVolumeTexture(8, 8, 1024, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused, nullptr),
+    D3DCAPS9 caps{};
+    ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+    EXPECT_EQ(device->CreateVolumeTexture(8, 8, caps.MaxVolumeExtent + 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                          &refused, nullptr),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(device->CreateVolumeTexture(8, 8, 0, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused, nullptr),
               D3DERR_INVALIDCALL);
@@ -173,7 +182,7 @@ const SurfaceCase kSurfaceCases[] = {
      D3DERR_NOTAVAILABLE},
 };
 
-TEST_P(RecordingDeviceCreationTest, SurfacesAreCheckedAndDescribeThemselves)
+TEST_P(D3D9DeviceCreationTest, SurfacesAreCheckedAndDescribeThemselves)
 {
     for (const SurfaceCase& c : kSurfaceCases) {
         SCOPED_TRACE(c.what);
@@ -202,7 +211,7 @@ TEST_P(RecordingDeviceCreationTest, SurfacesAreCheckedAndDescribeThemselves)
     }
 }
 
-TEST_P(RecordingDeviceCreationTest, BuffersAreCheckedAndDescribeThemselves)
+TEST_P(D3D9DeviceCreationTest, BuffersAreCheckedAndDescribeThemselves)
 {
     IDirect3DVertexBuffer9* vertices = nullptr;
     ASSERT_EQ(device->CreateVertexBuffer(96, D3DUSAGE_WRITEONLY, D3DFVF_XYZ | D3DFVF_DIFFUSE, D3DPOOL_MANAGED,
@@ -232,10 +241,13 @@ TEST_P(RecordingDeviceCreationTest, BuffersAreCheckedAndDescribeThemselves)
     EXPECT_EQ(device->CreateVertexBuffer(16, 0, 0, D3DPOOL_SCRATCH, &badVertices, nullptr), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->CreateIndexBuffer(0, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &badIndices, nullptr),
               D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->CreateIndexBuffer(16, 0, D3DFMT_INDEX16, D3DPOOL_SCRATCH, &badIndices, nullptr),
+              D3DERR_INVALIDCALL);
+    // CreateIndexBuffer knows no D3DERR_NOTAVAILABLE: a format that is not an index format is a bad argument.
     EXPECT_EQ(device->CreateIndexBuffer(16, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &badIndices, nullptr),
-              D3DERR_NOTAVAILABLE);
+              D3DERR_INVALIDCALL);
     EXPECT_EQ(device->CreateIndexBuffer(16, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, &badIndices, nullptr),
-              D3DERR_NOTAVAILABLE);
+              D3DERR_INVALIDCALL);
     EXPECT_EQ(badVertices, nullptr);
     EXPECT_EQ(badIndices, nullptr);
 }
@@ -267,10 +279,9 @@ const ParameterCase kParameterCases[] = {
      D3DERR_INVALIDCALL},
     {"unknown presentation interval", [](D3DPRESENT_PARAMETERS& p) { p.PresentationInterval = 3; },
      D3DERR_INVALIDCALL},
-    {"no size and no window", [](D3DPRESENT_PARAMETERS& p) { p.BackBufferWidth = 0; }, D3DERR_INVALIDCALL},
 };
 
-TEST_P(RecordingDeviceCreationTest, PresentParametersAreChecked)
+TEST_P(D3D9DeviceCreationTest, PresentParametersAreChecked)
 {
     for (const ParameterCase& c : kParameterCases) {
         SCOPED_TRACE(c.what);
@@ -286,14 +297,49 @@ TEST_P(RecordingDeviceCreationTest, PresentParametersAreChecked)
     }
 }
 
-TEST_P(RecordingDeviceCreationTest, PresentParametersComeBackWithTheValuesTaken)
+// A windowed device without a size takes its device window's client size.
+TEST_P(D3D9DeviceCreationTest, AWindowedDeviceWithoutASizeTakesItsWindows)
+{
+    D3D9DeviceWindow window; // 64 x 48, outlives the device made here
+    ASSERT_NE(window.handle(), nullptr);
+    D3DPRESENT_PARAMETERS params = DefaultParameters();
+    params.BackBufferWidth = 0;
+    params.BackBufferHeight = 0;
+    params.hDeviceWindow = window.handle();
+    IDirect3DDevice9* other = MakeDevice(params);
+    ASSERT_NE(other, nullptr);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(other->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DSURFACE_DESC desc{};
+    ASSERT_EQ(back->GetDesc(&desc), D3D_OK);
+    EXPECT_EQ(desc.Width, 64u);
+    EXPECT_EQ(desc.Height, 48u);
+    back->Release();
+    EXPECT_EQ(other->Release(), 0u);
+}
+
+// The recording device has no window of its own: without a size or a device window there is nothing
+// to size the back buffer by. (The OpenGL device always has its window.)
+TEST(RecordingDeviceCreationTest, NoSizeAndNoWindowIsRefused)
+{
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferHeight = 48;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.Windowed = TRUE;
+    IDirect3DDevice9* made = nullptr;
+    EXPECT_EQ(CreateRecordingDevice(TestDeviceCaps(), &params, &made), D3DERR_INVALIDCALL);
+    EXPECT_EQ(made, nullptr);
+}
+
+TEST_P(D3D9DeviceCreationTest, PresentParametersComeBackWithTheValuesTaken)
 {
     D3DPRESENT_PARAMETERS params = DefaultParameters();
     params.BackBufferCount = 0;
     params.BackBufferFormat = D3DFMT_UNKNOWN;
     D3DPRESENT_PARAMETERS taken = params;
     IDirect3DDevice9* again = nullptr;
-    ASSERT_EQ(GetParam().make(&taken, &again), D3D_OK);
+    ASSERT_EQ(Make(&taken, &again), D3D_OK);
     EXPECT_EQ(taken.BackBufferCount, 1u);
     EXPECT_EQ(taken.BackBufferFormat, D3DFMT_X8R8G8B8);
     IDirect3DSurface9* back = nullptr;

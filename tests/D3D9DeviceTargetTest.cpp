@@ -7,14 +7,14 @@
 
 namespace {
 
-class RecordingDeviceTargetTest : public D3D9DeviceTest {};
-ORVALA_INSTANTIATE_DEVICE_TESTS(RecordingDeviceTargetTest);
+class D3D9DeviceTargetTest : public D3D9DeviceTest {};
+ORVALA_INSTANTIATE_DEVICE_TESTS(D3D9DeviceTargetTest);
 
 constexpr DWORD kRed = 0xFFFF0000u;
 constexpr DWORD kBlue = 0xFF0000FFu;
 constexpr DWORD kGreen = 0x8000FF00u;
 
-TEST_P(RecordingDeviceTargetTest, RenderTargetIndicesFollowDirect3D9Rules)
+TEST_P(D3D9DeviceTargetTest, RenderTargetIndicesFollowDirect3D9Rules)
 {
     IDirect3DSurface9* target = MakeRenderTarget(16, 16);
     IDirect3DSurface9* plain = MakeSystemSurface(16, 16);
@@ -51,7 +51,7 @@ TEST_P(RecordingDeviceTargetTest, RenderTargetIndicesFollowDirect3D9Rules)
     plain->Release();
 }
 
-TEST_P(RecordingDeviceTargetTest, ANewFirstTargetResetsViewportAndScissor)
+TEST_P(D3D9DeviceTargetTest, ANewFirstTargetResetsViewportAndScissor)
 {
     D3DVIEWPORT9 viewport{};
     ASSERT_EQ(device->GetViewport(&viewport), D3D_OK);
@@ -95,7 +95,7 @@ TEST_P(RecordingDeviceTargetTest, ANewFirstTargetResetsViewportAndScissor)
     target->Release();
 }
 
-TEST_P(RecordingDeviceTargetTest, ClearWritesColourInsideRectsAndViewport)
+TEST_P(D3D9DeviceTargetTest, ClearWritesColourInsideRectsAndViewport)
 {
     IDirect3DSurface9* target = MakeRenderTarget(8, 4);
     ASSERT_NE(target, nullptr);
@@ -132,7 +132,7 @@ TEST_P(RecordingDeviceTargetTest, ClearWritesColourInsideRectsAndViewport)
     target->Release();
 }
 
-TEST_P(RecordingDeviceTargetTest, ScissorLimitsClearWhenEnabled)
+TEST_P(D3D9DeviceTargetTest, ScissorLimitsClearWhenEnabled)
 {
     IDirect3DSurface9* target = MakeRenderTarget(4, 4);
     ASSERT_NE(target, nullptr);
@@ -151,7 +151,7 @@ TEST_P(RecordingDeviceTargetTest, ScissorLimitsClearWhenEnabled)
     target->Release();
 }
 
-TEST_P(RecordingDeviceTargetTest, StretchRectCopiesBetweenTargets)
+TEST_P(D3D9DeviceTargetTest, StretchRectCopiesBetweenTargets)
 {
     IDirect3DSurface9* source = MakeRenderTarget(8, 8);
     IDirect3DTexture9* texture = MakeTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
@@ -193,7 +193,7 @@ TEST_P(RecordingDeviceTargetTest, StretchRectCopiesBetweenTargets)
     source->Release();
 }
 
-TEST_P(RecordingDeviceTargetTest, FloatTargetsHoldHalvesAndConvertWhenStretched)
+TEST_P(D3D9DeviceTargetTest, FloatTargetsHoldHalvesAndConvertWhenStretched)
 {
     IDirect3DSurface9* hdr = MakeRenderTarget(4, 4, D3DFMT_A16B16G16R16F);
     IDirect3DSurface9* copy = MakeSystemSurface(4, 4, D3DFMT_A16B16G16R16F);
@@ -219,7 +219,7 @@ TEST_P(RecordingDeviceTargetTest, FloatTargetsHoldHalvesAndConvertWhenStretched)
     ldr->Release();
 }
 
-TEST_P(RecordingDeviceTargetTest, GetRenderTargetDataNeedsAMatchingSystemMemorySurface)
+TEST_P(D3D9DeviceTargetTest, GetRenderTargetDataNeedsAMatchingSystemMemorySurface)
 {
     IDirect3DSurface9* target = MakeRenderTarget(8, 8);
     IDirect3DSurface9* good = MakeSystemSurface(8, 8);
@@ -247,7 +247,7 @@ TEST_P(RecordingDeviceTargetTest, GetRenderTargetDataNeedsAMatchingSystemMemoryS
     }
 }
 
-TEST_P(RecordingDeviceTargetTest, ColorFillChecksItsSurfaceAndRect)
+TEST_P(D3D9DeviceTargetTest, ColorFillChecksItsSurfaceAndRect)
 {
     IDirect3DSurface9* system = MakeSystemSurface(4, 4);
     IDirect3DSurface9* target = MakeRenderTarget(4, 4);
@@ -264,7 +264,7 @@ TEST_P(RecordingDeviceTargetTest, ColorFillChecksItsSurfaceAndRect)
     target->Release();
 }
 
-TEST_P(RecordingDeviceTargetTest, PresentKeepsTheClearedBackBuffer)
+TEST_P(D3D9DeviceTargetTest, PresentKeepsTheClearedBackBuffer)
 {
     std::vector<std::uint8_t> frame;
     UINT width = 0;

@@ -9,7 +9,7 @@
 
 namespace {
 
-class RecordingDeviceLossTest : public D3D9DeviceTest {
+class D3D9DeviceLossTest : public D3D9DeviceTest {
 protected:
     // Sets ORVALA_D3D_DEVICE_LOST for one device; the previous value comes back afterwards.
     void SetLossVariable(const char* value)
@@ -37,9 +37,9 @@ protected:
     std::optional<std::string> saved_;
     bool changed_ = false;
 };
-ORVALA_INSTANTIATE_DEVICE_TESTS(RecordingDeviceLossTest);
+ORVALA_INSTANTIATE_DEVICE_TESTS(D3D9DeviceLossTest);
 
-TEST_P(RecordingDeviceLossTest, ALostDeviceReportsLostThenNotResetUntilReset)
+TEST_P(D3D9DeviceLossTest, ALostDeviceReportsLostThenNotResetUntilReset)
 {
     IDirect3DTexture9* managed = MakeTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
     IDirect3DSurface9* target = MakeRenderTarget(8, 8);
@@ -83,7 +83,7 @@ TEST_P(RecordingDeviceLossTest, ALostDeviceReportsLostThenNotResetUntilReset)
     managed->Release();
 }
 
-TEST_P(RecordingDeviceLossTest, TheEnvironmentVariableCountsCallsFromCreation)
+TEST_P(D3D9DeviceLossTest, TheEnvironmentVariableCountsCallsFromCreation)
 {
     SetLossVariable("BeginScene:2");
     IDirect3DDevice9* other = MakeDevice(DefaultParameters());
@@ -100,7 +100,7 @@ TEST_P(RecordingDeviceLossTest, TheEnvironmentVariableCountsCallsFromCreation)
     EXPECT_EQ(other->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceLossTest, MalformedVariablesAreIgnored)
+TEST_P(D3D9DeviceLossTest, MalformedVariablesAreIgnored)
 {
     for (const char* value : {"Present", "Present:", "Present:0", ":3", "Present:x"}) {
         SCOPED_TRACE(value);
@@ -114,7 +114,7 @@ TEST_P(RecordingDeviceLossTest, MalformedVariablesAreIgnored)
     }
 }
 
-TEST_P(RecordingDeviceLossTest, HeldBackBuffersAndDefaultPoolResourcesBlockReset)
+TEST_P(D3D9DeviceLossTest, HeldBackBuffersAndDefaultPoolResourcesBlockReset)
 {
     D3DPRESENT_PARAMETERS params = DefaultParameters();
     IDirect3DSurface9* back = nullptr;
@@ -147,7 +147,7 @@ TEST_P(RecordingDeviceLossTest, HeldBackBuffersAndDefaultPoolResourcesBlockReset
     ASSERT_EQ(device->Reset(&params), D3D_OK);
 }
 
-TEST_P(RecordingDeviceLossTest, ResetRebuildsTheBackBufferAtTheNewSize)
+TEST_P(D3D9DeviceLossTest, ResetRebuildsTheBackBufferAtTheNewSize)
 {
     D3DPRESENT_PARAMETERS params = DefaultParameters();
     params.BackBufferWidth = 32;

@@ -7,15 +7,19 @@
 
 namespace {
 
-class RecordingDeviceStateTest : public D3D9DeviceTest {
+class D3D9DeviceStateTest : public D3D9DeviceTest {
 protected:
-    // Binds a vertex shader, a POSITION + TEXCOORD0 declaration (20-byte vertices) and a vertex
-    // buffer of `vertices` vertices on stream 0. The objects stay bound; the test's references are
-    // released here.
+    // Binds a vertex and a pixel shader, a POSITION + TEXCOORD0 declaration (20-byte vertices) and a
+    // vertex buffer of `vertices` vertices on stream 0. The objects stay bound; the test's references
+    // are released here.
     void BindDrawState(UINT vertices)
     {
         IDirect3DVertexShader9* vs = nullptr;
         ASSERT_EQ(device->CreateVertexShader("void main() {}", &vs), D3D_OK);
+        IDirect3DPixelShader9* ps = nullptr;
+        ASSERT_EQ(device->CreatePixelShader("out vec4 COLOR0; void main() { COLOR0 = vec4(1.0); }", &ps), D3D_OK);
+        ASSERT_EQ(device->SetPixelShader(ps), D3D_OK);
+        ps->Release();
         const D3DVERTEXELEMENT9 elements[] = {
             {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
             {0, 12, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
@@ -35,12 +39,13 @@ protected:
     void UnbindDrawState()
     {
         device->SetVertexShader(nullptr);
+        device->SetPixelShader(nullptr);
         device->SetVertexDeclaration(nullptr);
         device->SetStreamSource(0, nullptr, 0, 0);
         device->SetIndices(nullptr);
     }
 };
-ORVALA_INSTANTIATE_DEVICE_TESTS(RecordingDeviceStateTest);
+ORVALA_INSTANTIATE_DEVICE_TESTS(D3D9DeviceStateTest);
 
 struct StateDefault {
     D3DRENDERSTATETYPE state;
@@ -87,7 +92,7 @@ const StateDefault kRenderStateDefaults[] = {
     {D3DRS_SRGBWRITEENABLE, 0},
 };
 
-TEST_P(RecordingDeviceStateTest, RenderStatesStartAtDirect3D9Defaults)
+TEST_P(D3D9DeviceStateTest, RenderStatesStartAtDirect3D9Defaults)
 {
     for (const StateDefault& d : kRenderStateDefaults) {
         SCOPED_TRACE(d.state);
@@ -97,7 +102,7 @@ TEST_P(RecordingDeviceStateTest, RenderStatesStartAtDirect3D9Defaults)
     }
 }
 
-TEST_P(RecordingDeviceStateTest, DepthTestIsOffWithoutAnAutomaticDepthBuffer)
+TEST_P(D3D9DeviceStateTest, DepthTestIsOffWithoutAnAutomaticDepthBuffer)
 {
     D3DPRESENT_PARAMETERS params = DefaultParameters();
     params.EnableAutoDepthStencil = FALSE;
@@ -112,7 +117,7 @@ TEST_P(RecordingDeviceStateTest, DepthTestIsOffWithoutAnAutomaticDepthBuffer)
     EXPECT_EQ(other->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceStateTest, RenderStatesRoundTripAndUnknownOnesAreRefused)
+TEST_P(D3D9DeviceStateTest, RenderStatesRoundTripAndUnknownOnesAreRefused)
 {
     ASSERT_EQ(device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
     ASSERT_EQ(device->SetRenderState(D3DRS_BLENDFACTOR, 0x12345678u), D3D_OK);
@@ -141,7 +146,7 @@ const SamplerDefault kSamplerDefaults[] = {
     {D3DSAMP_MAXANISOTROPY, 1},           {D3DSAMP_SRGBTEXTURE, 0},
 };
 
-TEST_P(RecordingDeviceStateTest, SamplerStatesStartAtDefaultsForEverySampler)
+TEST_P(D3D9DeviceStateTest, SamplerStatesStartAtDefaultsForEverySampler)
 {
     for (DWORD sampler : {0u, 7u, 15u, D3DVERTEXTEXTURESAMPLER0, D3DVERTEXTEXTURESAMPLER3}) {
         for (const SamplerDefault& d : kSamplerDefaults) {
@@ -162,7 +167,7 @@ TEST_P(RecordingDeviceStateTest, SamplerStatesStartAtDefaultsForEverySampler)
     EXPECT_EQ(device->GetSamplerState(0, D3DSAMP_MINFILTER, nullptr), D3DERR_INVALIDCALL);
 }
 
-TEST_P(RecordingDeviceStateTest, TexturesStreamsAndIndicesReadBack)
+TEST_P(D3D9DeviceStateTest, TexturesStreamsAndIndicesReadBack)
 {
     IDirect3DTexture9* texture = MakeTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
     IDirect3DTexture9* scratch = MakeTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH);
@@ -208,7 +213,7 @@ TEST_P(RecordingDeviceStateTest, TexturesStreamsAndIndicesReadBack)
     indices->Release();
 }
 
-TEST_P(RecordingDeviceStateTest, DeclarationsRoundTripAndBadOnesAreRefused)
+TEST_P(D3D9DeviceStateTest, DeclarationsRoundTripAndBadOnesAreRefused)
 {
     const D3DVERTEXELEMENT9 elements[] = {
         {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
@@ -258,7 +263,7 @@ TEST_P(RecordingDeviceStateTest, DeclarationsRoundTripAndBadOnesAreRefused)
     }
 }
 
-TEST_P(RecordingDeviceStateTest, ShadersNeedSource)
+TEST_P(D3D9DeviceStateTest, ShadersNeedSource)
 {
     IDirect3DVertexShader9* vs = nullptr;
     IDirect3DPixelShader9* ps = nullptr;
@@ -288,7 +293,7 @@ TEST_P(RecordingDeviceStateTest, ShadersNeedSource)
     EXPECT_EQ(device->SetUniformI("diffuseMap", &stage, 0), D3DERR_INVALIDCALL);
 }
 
-TEST_P(RecordingDeviceStateTest, DrawsAreCheckedAgainstTheBoundState)
+TEST_P(D3D9DeviceStateTest, DrawsAreCheckedAgainstTheBoundState)
 {
     ASSERT_EQ(device->BeginScene(), D3D_OK);
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL); // nothing bound
@@ -321,13 +326,21 @@ TEST_P(RecordingDeviceStateTest, DrawsAreCheckedAgainstTheBoundState)
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, nullptr, 20), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 0, quad, 20), D3DERR_INVALIDCALL); // no primitives
+    // There is no fixed-function pipeline: both shaders are needed.
+    IDirect3DPixelShader9* ps = nullptr;
+    ASSERT_EQ(device->GetPixelShader(&ps), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(nullptr), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 20), D3DERR_INVALIDCALL); // no pixel shader
+    ASSERT_EQ(device->SetPixelShader(ps), D3D_OK);
+    ps->Release();
     device->SetVertexShader(nullptr);
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 20), D3DERR_INVALIDCALL); // no shader
     ASSERT_EQ(device->EndScene(), D3D_OK);
     UnbindDrawState();
 }
 
-TEST_P(RecordingDeviceStateTest, ScenesDoNotNest)
+TEST_P(D3D9DeviceStateTest, ScenesDoNotNest)
 {
     EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
     ASSERT_EQ(device->BeginScene(), D3D_OK);
@@ -336,7 +349,7 @@ TEST_P(RecordingDeviceStateTest, ScenesDoNotNest)
     EXPECT_EQ(device->EndScene(), D3DERR_INVALIDCALL);
 }
 
-TEST_P(RecordingDeviceStateTest, QueriesReportOnceIssued)
+TEST_P(D3D9DeviceStateTest, QueriesReportOnceIssued)
 {
     EXPECT_EQ(device->CreateQuery(D3DQUERYTYPE_EVENT, nullptr), D3D_OK);
     EXPECT_EQ(device->CreateQuery(D3DQUERYTYPE_VCACHE, nullptr), D3DERR_NOTAVAILABLE);
@@ -365,7 +378,7 @@ TEST_P(RecordingDeviceStateTest, QueriesReportOnceIssued)
     while ((hr = occlusion->GetData(&samples, sizeof samples, D3DGETDATA_FLUSH)) == S_FALSE) {
     }
     EXPECT_EQ(hr, S_OK);
-    EXPECT_NE(samples, 0xFFFFFFFFu);
+    EXPECT_EQ(samples, 0u); // nothing was drawn between begin and end
     EXPECT_EQ(occlusion->Release(), 0u);
 }
 

@@ -6,10 +6,10 @@
 
 namespace {
 
-class RecordingDeviceLifetimeTest : public D3D9DeviceTest {};
-ORVALA_INSTANTIATE_DEVICE_TESTS(RecordingDeviceLifetimeTest);
+class D3D9DeviceLifetimeTest : public D3D9DeviceTest {};
+ORVALA_INSTANTIATE_DEVICE_TESTS(D3D9DeviceLifetimeTest);
 
-TEST_P(RecordingDeviceLifetimeTest, ObjectsStartWithOneReferenceAndHoldTheDevice)
+TEST_P(D3D9DeviceLifetimeTest, ObjectsStartWithOneReferenceAndHoldTheDevice)
 {
     ULONG alone = RefCount(device);
     IDirect3DTexture9* texture = MakeTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
@@ -27,7 +27,7 @@ TEST_P(RecordingDeviceLifetimeTest, ObjectsStartWithOneReferenceAndHoldTheDevice
     EXPECT_EQ(RefCount(device), alone);
 }
 
-TEST_P(RecordingDeviceLifetimeTest, AHeldLevelKeepsItsTextureAlive)
+TEST_P(D3D9DeviceLifetimeTest, AHeldLevelKeepsItsTextureAlive)
 {
     IDirect3DTexture9* texture = MakeTexture(8, 8, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
     ASSERT_NE(texture, nullptr);
@@ -52,7 +52,7 @@ TEST_P(RecordingDeviceLifetimeTest, AHeldLevelKeepsItsTextureAlive)
     EXPECT_EQ(level->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceLifetimeTest, HeldCubeFacesAndVolumeLevelsKeepTheirTexturesAlive)
+TEST_P(D3D9DeviceLifetimeTest, HeldCubeFacesAndVolumeLevelsKeepTheirTexturesAlive)
 {
     IDirect3DCubeTexture9* cube = nullptr;
     ASSERT_EQ(device->CreateCubeTexture(8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
@@ -76,8 +76,9 @@ TEST_P(RecordingDeviceLifetimeTest, HeldCubeFacesAndVolumeLevelsKeepTheirTexture
     EXPECT_EQ(level->Release(), 0u);
 }
 
-TEST_P(RecordingDeviceLifetimeTest, BoundObjectsStayUsableAfterTheApplicationReleasesThem)
+TEST_P(D3D9DeviceLifetimeTest, BoundObjectsStayUsableAfterTheApplicationReleasesThem)
 {
+    const ULONG alone = RefCount(device);
     IDirect3DTexture9* texture = MakeTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
     ASSERT_NE(texture, nullptr);
     IDirect3DSurface9* level = nullptr;
@@ -87,6 +88,8 @@ TEST_P(RecordingDeviceLifetimeTest, BoundObjectsStayUsableAfterTheApplicationRel
     // Binding does not show in the counts.
     EXPECT_EQ(level->Release(), 1u);
     EXPECT_EQ(texture->Release(), 0u);
+    // Nor does a binding hold the device: only the application's references do.
+    EXPECT_EQ(RefCount(device), alone);
 
     // The device still has them.
     IDirect3DSurface9* bound = nullptr;
@@ -106,10 +109,13 @@ TEST_P(RecordingDeviceLifetimeTest, BoundObjectsStayUsableAfterTheApplicationRel
     EXPECT_EQ(device->SetTexture(0, nullptr), D3D_OK);
 }
 
-TEST_P(RecordingDeviceLifetimeTest, GettersAddAReference)
+TEST_P(D3D9DeviceLifetimeTest, GettersAddAReference)
 {
+    const ULONG alone = RefCount(device);
     IDirect3DSurface9* back = nullptr;
     ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    // The device's own surfaces hold it too while the application holds them.
+    EXPECT_EQ(RefCount(device), alone + 1);
     IDirect3DSurface9* target = nullptr;
     ASSERT_EQ(device->GetRenderTarget(0, &target), D3D_OK);
     EXPECT_EQ(target, back);
@@ -120,13 +126,14 @@ TEST_P(RecordingDeviceLifetimeTest, GettersAddAReference)
     EXPECT_EQ(RefCount(depth), 1u);
     depth->Release();
     EXPECT_EQ(back->Release(), 0u);
+    EXPECT_EQ(RefCount(device), alone);
 
     EXPECT_EQ(device->GetBackBuffer(0, 1, D3DBACKBUFFER_TYPE_MONO, &back), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->GetBackBuffer(1, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, nullptr), D3DERR_INVALIDCALL);
 }
 
-TEST_P(RecordingDeviceLifetimeTest, ObjectsOfAnotherDeviceAreRefused)
+TEST_P(D3D9DeviceLifetimeTest, ObjectsOfAnotherDeviceAreRefused)
 {
     IDirect3DDevice9* other = MakeDevice(DefaultParameters());
     ASSERT_NE(other, nullptr);

@@ -1,0 +1,215 @@
+// PNG, JPEG, BMP, TGA and binary PPM files through stb_image. stb flips bottom-up BMP rows and
+// honours the TGA origin bit, so row 0 of the result is always the top of the picture. Files that
+// stb would read past their end with zero fill (truncated BMP, TGA and JPEG data) are refused
+// here first.
+#include <cstdlib>
+#include <cstring>
+
+#include <stb_image.h>
+
+#include "d3dx9/StbImageReader.h"
+
+namespace {
+
+DWORD ReadLe32(const std::uint8_t* at)
+{
+    return static_cast<DWORD>(at[0]) | (static_cast<DWORD>(at[1]) << 8) | (static_cast<DWORD>(at[2]) << 16) |
+           (static_cast<DWORD>(at[3]) << 24);
+}
+
+WORD ReadLe16(const std::uint8_t* at)
+{
+    return static_cast<WORD>(at[0] | (at[1] << 8));
+}
+
+bool StartsWith(const std::uint8_t* data, UINT size, const char* magic, UINT length)
+{
+    return size >= length && std::memcmp(data, magic, length) == 0;
+}
+
+// An uncompressed BMP must hold all its rows; stb would fill the missing ones with zeros.
+bool BmpDataComplete(const std::uint8_t* data, UINT size)
+{
+    if (size < 30) {
+        return false;
+    }
+    DWORD offset = ReadLe32(data + 10);
+    DWORD infoSize = ReadLe32(data + 14);
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    unsigned bits = 0;
+    DWORD compression = 0;
+    if (infoSize == 12) {
+        width = ReadLe16(data + 18);
+        height = ReadLe16(data + 20);
+        bits = ReadLe16(data + 24);
+    } else {
+        if (size < 34) {
+            return false;
+        }
+        width = static_cast<std::int32_t>(ReadLe32(data + 18));
+        height = static_cast<std::int32_t>(ReadLe32(data + 22));
+        bits = ReadLe16(data + 28);
+        compression = ReadLe32(data + 30);
+    }
+    if (width <= 0 || height == 0) {
+        return false;
+    }
+    if (height < 0) {
+        height = -height;
+    }
+    if (compression != 0 && compression != 3) {
+        return true; // run-length data: stb checks it as it reads
+    }
+    std::int64_t stride = ((width * bits + 31) / 32) * 4;
+    return static_cast<std::int64_t>(offset) + stride * height <= static_cast<std::int64_t>(size);
+}
+
+// An uncompressed TGA must hold all its pixels.
+bool TgaDataComplete(const std::uint8_t* data, UINT size)
+{
+    if (size < 18) {
+        return false;
+    }
+    unsigned idLength = data[0];
+    unsigned colourMapType = data[1];
+    unsigned imageType = data[2];
+    unsigned mapLength = ReadLe16(data + 5);
+    unsigned mapBits = data[7];
+    std::int64_t width = ReadLe16(data + 12);
+    std::int64_t height = ReadLe16(data + 14);
+    unsigned bits = data[16];
+    std::int64_t mapBytes = colourMapType == 1 ? static_cast<std::int64_t>(mapLength) * ((mapBits + 7) / 8) : 0;
+    std::int64_t pixelBytes = (bits + 7) / 8;
+    std::int64_t at = 18 + idLength + mapBytes;
+    if (imageType < 9) {
+        return at + width * height * pixelBytes <= static_cast<std::int64_t>(size);
+    }
+    // Run-length packets: a count byte, then one pixel repeated or that many literal pixels.
+    for (std::int64_t done = 0; done < width * height;) {
+        if (at >= static_cast<std::int64_t>(size)) {
+            return false;
+        }
+        std::uint8_t packet = data[at++];
+        std::int64_t count = (packet & 0x7F) + 1;
+        at += (packet & 0x80) != 0 ? pixelBytes : count * pixelBytes;
+        done += count;
+    }
+    return at <= static_cast<std::int64_t>(size);
+}
+
+// A PNG is a chain of chunks (length, type, data, CRC) ending with IEND; every chunk must lie
+// within the data.
+bool PngChunksComplete(const std::uint8_t* data, UINT size)
+{
+    std::uint64_t at = 8;
+    while (at + 12 <= size) {
+        std::uint64_t length = (static_cast<std::uint64_t>(data[at]) << 24) | (data[at + 1] << 16) |
+                               (data[at + 2] << 8) | data[at + 3];
+        bool end = std::memcmp(data + at + 4, "IEND", 4) == 0;
+        at += 12 + length;
+        if (end) {
+            return at <= size;
+        }
+    }
+    return false;
+}
+
+// A JPEG ends with its EOI marker; stb decodes a truncated stream as if the rest were zero.
+bool JpegHasEnd(const std::uint8_t* data, UINT size)
+{
+    for (UINT i = size; i >= 4; --i) {
+        if (data[i - 2] == 0xFF && data[i - 1] == 0xD9) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+HRESULT ReadStbImage(const std::uint8_t* data, UINT size, D3DXImage& image)
+{
+    if (data == nullptr || size < 4 || size > static_cast<UINT>(INT32_MAX)) {
+        return D3DXERR_INVALIDDATA;
+    }
+    D3DXIMAGE_FILEFORMAT fileFormat = D3DXIFF_TGA;
+    if (StartsWith(data, size, "\x89PNG\r\n\x1a\n", 8)) {
+        fileFormat = D3DXIFF_PNG;
+        if (!PngChunksComplete(data, size)) {
+            return D3DXERR_INVALIDDATA;
+        }
+    } else if (StartsWith(data, size, "\xFF\xD8\xFF", 3)) {
+        fileFormat = D3DXIFF_JPG;
+        if (!JpegHasEnd(data, size)) {
+            return D3DXERR_INVALIDDATA;
+        }
+    } else if (StartsWith(data, size, "BM", 2)) {
+        fileFormat = D3DXIFF_BMP;
+        if (!BmpDataComplete(data, size)) {
+            return D3DXERR_INVALIDDATA;
+        }
+    } else if (StartsWith(data, size, "P6", 2) || StartsWith(data, size, "P5", 2)) {
+        fileFormat = D3DXIFF_PPM;
+    } else if (StartsWith(data, size, "GIF8", 4) || StartsWith(data, size, "8BPS", 4) ||
+               StartsWith(data, size, "#?", 2) || StartsWith(data, size, "\x53\x80\xF6\x34", 4)) {
+        return D3DXERR_INVALIDDATA; // formats stb reads but D3DX does not
+    } else if (!TgaDataComplete(data, size)) {
+        return D3DXERR_INVALIDDATA;
+    }
+
+    // The size is checked before decoding (stb's header reader reports a top-down BMP's height
+    // negative), and again as decoded.
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    auto fits = [](int extent) {
+        return extent != 0 && std::abs(static_cast<long long>(extent)) <= kMaxD3DXImageExtent;
+    };
+    if (stbi_info_from_memory(data, static_cast<int>(size), &width, &height, &channels) == 0 || !fits(width) ||
+        !fits(height)) {
+        return D3DXERR_INVALIDDATA;
+    }
+    int got = 0;
+    stbi_uc* pixels = stbi_load_from_memory(data, static_cast<int>(size), &width, &height, &got, 4);
+    if (pixels == nullptr) {
+        return D3DXERR_INVALIDDATA;
+    }
+    if (width <= 0 || height <= 0 || !fits(width) || !fits(height)) {
+        stbi_image_free(pixels);
+        return D3DXERR_INVALIDDATA;
+    }
+    bool grey = got == 1;
+    bool alpha = got == 2 || got == 4;
+
+    image = D3DXImage{};
+    image.info.Width = static_cast<UINT>(width);
+    image.info.Height = static_cast<UINT>(height);
+    image.info.Depth = 1;
+    image.info.MipLevels = 1;
+    image.info.Format = grey ? D3DFMT_L8 : (alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8);
+    image.info.ResourceType = D3DRTYPE_TEXTURE;
+    image.info.ImageFileFormat = fileFormat;
+    D3DXImageSurface surface;
+    surface.width = image.info.Width;
+    surface.height = image.info.Height;
+    std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (grey) {
+        surface.bytes.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            surface.bytes[i] = pixels[i * 4];
+        }
+    } else {
+        // stb gives R, G, B, A; A8R8G8B8 memory is B, G, R, A.
+        surface.bytes.resize(count * 4);
+        for (std::size_t i = 0; i < count; ++i) {
+            surface.bytes[i * 4 + 0] = pixels[i * 4 + 2];
+            surface.bytes[i * 4 + 1] = pixels[i * 4 + 1];
+            surface.bytes[i * 4 + 2] = pixels[i * 4 + 0];
+            surface.bytes[i * 4 + 3] = alpha ? pixels[i * 4 + 3] : 0xFF;
+        }
+    }
+    stbi_image_free(pixels);
+    image.surfaces.push_back(std::move(surface));
+    return D3D_OK;
+}
