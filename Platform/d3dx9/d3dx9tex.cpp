@@ -181,12 +181,17 @@ void CopyRows(const std::vector<std::uint8_t>& bytes, D3DFORMAT format, UINT hei
     }
 }
 
-HRESULT ReadImage(const void* data, UINT size, D3DXImage& image)
+// Reads a file held in memory; its description also goes to `info` when the caller asks for it.
+HRESULT ReadImage(const void* data, UINT size, D3DXImage& image, D3DXIMAGE_INFO* info = nullptr)
 {
     if (data == nullptr || size == 0) {
         return D3DERR_INVALIDCALL;
     }
-    return ReadD3DXImage(data, size, image);
+    HRESULT hr = ReadD3DXImage(data, size, image);
+    if (hr == D3D_OK && info != nullptr) {
+        *info = image.info;
+    }
+    return hr;
 }
 
 } // namespace
@@ -197,11 +202,7 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* pSrcData, UINT SrcDataSize,
         return D3DERR_INVALIDCALL;
     }
     D3DXImage image;
-    HRESULT hr = ReadImage(pSrcData, SrcDataSize, image);
-    if (hr == D3D_OK) {
-        *pSrcInfo = image.info;
-    }
-    return hr;
+    return ReadImage(pSrcData, SrcDataSize, image, pSrcInfo);
 }
 
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
@@ -215,12 +216,9 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
     }
     *ppTexture = nullptr;
     D3DXImage image;
-    HRESULT hr = ReadImage(pSrcData, SrcDataSize, image);
+    HRESULT hr = ReadImage(pSrcData, SrcDataSize, image, pSrcInfo);
     if (hr != D3D_OK) {
         return hr;
-    }
-    if (pSrcInfo != nullptr) {
-        *pSrcInfo = image.info;
     }
     TexturePlan plan;
     DWORD usage = 0;
@@ -273,12 +271,9 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const
     }
     *ppCubeTexture = nullptr;
     D3DXImage image;
-    HRESULT hr = ReadImage(pSrcData, SrcDataSize, image);
+    HRESULT hr = ReadImage(pSrcData, SrcDataSize, image, pSrcInfo);
     if (hr != D3D_OK) {
         return hr;
-    }
-    if (pSrcInfo != nullptr) {
-        *pSrcInfo = image.info;
     }
     if (image.faces != 6) {
         return D3DXERR_INVALIDDATA; // only a cube map file makes a cube texture

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "d3d9/D3DValidation.h"
 #include "d3d9/gl/GLDevice.h"
 
 GLBufferStorage::GLBufferStorage(GLDevice* device, UINT size, DWORD usage) : device_(device), size_(size), usage_(usage)
@@ -44,9 +45,7 @@ HRESULT GLBufferStorage::Lock(UINT offset, UINT size, void** data, DWORD flags)
     if (!data)
         return D3DERR_INVALIDCALL;
     *data = nullptr;
-    constexpr DWORD kKnown = D3DLOCK_READONLY | D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE | D3DLOCK_NOSYSLOCK |
-                             D3DLOCK_DONOTWAIT;
-    if ((flags & ~kKnown) || ((flags & D3DLOCK_DISCARD) && (flags & D3DLOCK_READONLY)))
+    if (CheckD3DBufferLockFlags(flags) != D3D_OK)
         return D3DERR_INVALIDCALL;
     if (offset >= size_ || (size != 0 && size > size_ - offset))
         return D3DERR_INVALIDCALL;

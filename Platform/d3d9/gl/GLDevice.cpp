@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "d3d9/D3DFormatInfo.h"
+#include "d3d9/D3DValidation.h"
 #include "d3d9/DeviceFactory.h"
 #include "d3d9/gl/GLAdapter.h"
 #include "d3d9/gl/GLBaseTexture.h"
@@ -221,6 +222,32 @@ void Assign(T*& slot, T* value)
     slot = value;
 }
 
+// Binds an object of this device (or nothing) into a slot; a foreign object is an invalid call.
+template <class T, class I>
+HRESULT BindObject(const GLDevice* device, T*& slot, I* object)
+{
+    T* own = nullptr;
+    if (object) {
+        own = dynamic_cast<T*>(object);
+        if (!own || own->Device() != device)
+            return D3DERR_INVALIDCALL;
+    }
+    Assign(slot, own);
+    return D3D_OK;
+}
+
+// Hands the bound object out with a reference for the caller.
+template <class T, class I>
+HRESULT HandOutObject(T* slot, I** out)
+{
+    if (!out)
+        return D3DERR_INVALIDCALL;
+    *out = slot;
+    if (slot)
+        slot->AddRef();
+    return D3D_OK;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -279,20 +306,11 @@ HRESULT GLDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const
     if (params->SwapEffect < D3DSWAPEFFECT_DISCARD || params->SwapEffect > D3DSWAPEFFECT_COPY ||
         (params->Windowed && params->FullScreen_RefreshRateInHz != 0))
         return D3DERR_INVALIDCALL;
-    switch (params->PresentationInterval) {
-    case D3DPRESENT_INTERVAL_DEFAULT:
-    case D3DPRESENT_INTERVAL_ONE:
-    case D3DPRESENT_INTERVAL_TWO:
-    case D3DPRESENT_INTERVAL_THREE:
-    case D3DPRESENT_INTERVAL_FOUR:
-    case D3DPRESENT_INTERVAL_IMMEDIATE:
-        break;
-    default:
+    if (CheckD3DPresentationInterval(params->PresentationInterval) != D3D_OK)
         return D3DERR_INVALIDCALL;
-    }
     // Formats the adapter cannot show or use for depth are not available, as CheckDeviceType and
     // CheckDepthStencilMatch report them.
-    if (params->BackBufferFormat != D3DFMT_X8R8G8B8 && params->BackBufferFormat != D3DFMT_A8R8G8B8)
+    if (CheckD3DBackBufferFormat(params->BackBufferFormat) != D3D_OK)
         return D3DERR_NOTAVAILABLE;
     if (params->BackBufferCount > D3DPRESENT_BACK_BUFFERS_MAX)
         return D3DERR_INVALIDCALL;
@@ -308,8 +326,7 @@ HRESULT GLDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const
     if (params->MultiSampleType != D3DMULTISAMPLE_NONE && params->SwapEffect != D3DSWAPEFFECT_DISCARD)
         return D3DERR_INVALIDCALL;
     if (params->EnableAutoDepthStencil) {
-        const D3DFormatInfo* depth = FindD3DFormatInfo(params->AutoDepthStencilFormat);
-        if (!depth || !depth->depthBuffer)
+        if (CheckD3DAutoDepthStencilFormat(params->AutoDepthStencilFormat) != D3D_OK)
             return D3DERR_NOTAVAILABLE;
         if (GLCheckMultiSampleType(info, params->AutoDepthStencilFormat, params->MultiSampleType, nullptr) < 0)
             return D3DERR_INVALIDCALL;
@@ -1131,24 +1148,12 @@ HRESULT GLDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl)
 {
     if (Lose("SetVertexDeclaration"))
         return D3DERR_DEVICELOST;
-    GLVertexDeclaration* d = nullptr;
-    if (pDecl) {
-        d = dynamic_cast<GLVertexDeclaration*>(pDecl);
-        if (!d || d->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
-    Assign(declaration_, d);
-    return D3D_OK;
+    return BindObject(this, declaration_, pDecl);
 }
 
 HRESULT GLDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl)
 {
-    if (!ppDecl)
-        return D3DERR_INVALIDCALL;
-    *ppDecl = declaration_;
-    if (declaration_)
-        declaration_->AddRef();
-    return D3D_OK;
+    return HandOutObject(declaration_, ppDecl);
 }
 
 HRESULT GLDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
@@ -1189,72 +1194,36 @@ HRESULT GLDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData)
 {
     if (Lose("SetIndices"))
         return D3DERR_DEVICELOST;
-    GLIndexBuffer* b = nullptr;
-    if (pIndexData) {
-        b = dynamic_cast<GLIndexBuffer*>(pIndexData);
-        if (!b || b->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
-    Assign(indices_, b);
-    return D3D_OK;
+    return BindObject(this, indices_, pIndexData);
 }
 
 HRESULT GLDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData)
 {
-    if (!ppIndexData)
-        return D3DERR_INVALIDCALL;
-    *ppIndexData = indices_;
-    if (indices_)
-        indices_->AddRef();
-    return D3D_OK;
+    return HandOutObject(indices_, ppIndexData);
 }
 
 HRESULT GLDevice::SetVertexShader(IDirect3DVertexShader9* pShader)
 {
     if (Lose("SetVertexShader"))
         return D3DERR_DEVICELOST;
-    GLVertexShader* s = nullptr;
-    if (pShader) {
-        s = dynamic_cast<GLVertexShader*>(pShader);
-        if (!s || s->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
-    Assign(vertexShader_, s);
-    return D3D_OK;
+    return BindObject(this, vertexShader_, pShader);
 }
 
 HRESULT GLDevice::GetVertexShader(IDirect3DVertexShader9** ppShader)
 {
-    if (!ppShader)
-        return D3DERR_INVALIDCALL;
-    *ppShader = vertexShader_;
-    if (vertexShader_)
-        vertexShader_->AddRef();
-    return D3D_OK;
+    return HandOutObject(vertexShader_, ppShader);
 }
 
 HRESULT GLDevice::SetPixelShader(IDirect3DPixelShader9* pShader)
 {
     if (Lose("SetPixelShader"))
         return D3DERR_DEVICELOST;
-    GLPixelShader* s = nullptr;
-    if (pShader) {
-        s = dynamic_cast<GLPixelShader*>(pShader);
-        if (!s || s->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
-    Assign(pixelShader_, s);
-    return D3D_OK;
+    return BindObject(this, pixelShader_, pShader);
 }
 
 HRESULT GLDevice::GetPixelShader(IDirect3DPixelShader9** ppShader)
 {
-    if (!ppShader)
-        return D3DERR_INVALIDCALL;
-    *ppShader = pixelShader_;
-    if (pixelShader_)
-        pixelShader_->AddRef();
-    return D3D_OK;
+    return HandOutObject(pixelShader_, ppShader);
 }
 
 HRESULT GLDevice::SetUniformF(const char* pName, const float* pValues, UINT Count)

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "d3d9/D3DFormatInfo.h"
+#include "d3d9/D3DValidation.h"
 #include "d3d9/recording/RecordingCallText.h"
 #include "d3d9/recording/RecordingCubeTexture.h"
 #include "d3d9/recording/RecordingIndexBuffer.h"
@@ -219,6 +220,84 @@ RecordingSurface* RecordingDevice::OwnSurface(IDirect3DSurface9* surface) const
     return Own<RecordingSurface>(surface);
 }
 
+template <class I, class Make>
+HRESULT RecordingDevice::HandOutNew(I** out, RecordingObject*& made, Make make)
+{
+    try {
+        auto* object = make();
+        object->AddRefExternal();
+        *out = object;
+        made = object;
+        return D3D_OK;
+    } catch (const std::bad_alloc&) {
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+}
+
+template <class T, class I>
+HRESULT RecordingDevice::SetBinding(const char* method, RecordingBinding<T>& binding, I* object)
+{
+    HRESULT hr = Enter(method);
+    auto* own = Own<T>(object);
+    if (hr == D3D_OK) {
+        if (object != nullptr && own == nullptr) {
+            hr = D3DERR_INVALIDCALL;
+        } else {
+            binding.Set(own, own);
+        }
+    }
+    Record(method, RecordingCallText().Object(own).Take(), hr);
+    return hr;
+}
+
+template <class T, class I>
+HRESULT RecordingDevice::GetBinding(const char* method, const RecordingBinding<T>& binding, I** out)
+{
+    HRESULT hr = Enter(method);
+    if (hr == D3D_OK) {
+        if (out == nullptr) {
+            hr = D3DERR_INVALIDCALL;
+        } else {
+            T* bound = binding.Get();
+            if (bound != nullptr) {
+                bound->AddRefExternal();
+            }
+            *out = bound;
+        }
+    }
+    Record(method, std::string(), hr);
+    return hr;
+}
+
+template <class T, class I>
+HRESULT RecordingDevice::CreateShader(const char* method, const char* kind, unsigned& counter, const char* source,
+                                      I** out, std::string* log)
+{
+    HRESULT hr = Enter(method);
+    RecordingObject* made = nullptr;
+    if (hr == D3D_OK) {
+        if (out == nullptr || source == nullptr || *source == '\0') {
+            hr = D3DERR_INVALIDCALL;
+            if (out != nullptr) {
+                *out = nullptr;
+            }
+            if (log != nullptr) {
+                *log = out == nullptr ? "no shader out-pointer" : "empty shader source";
+            }
+        } else {
+            auto* shader = new T(this, NextName(kind, counter), source);
+            shader->AddRefExternal();
+            *out = shader;
+            made = shader;
+            if (log != nullptr) {
+                log->clear();
+            }
+        }
+    }
+    Record(method, RecordingCallText().Pointer(source).Object(made).Take(), hr);
+    return hr;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Presentation, loss and reset
 
@@ -232,18 +311,8 @@ HRESULT RecordingDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* p) const
         p->MultiSampleType > D3DMULTISAMPLE_16_SAMPLES || p->MultiSampleQuality != 0 ||
         (p->MultiSampleType != D3DMULTISAMPLE_NONE &&
          (p->SwapEffect != D3DSWAPEFFECT_DISCARD || (p->Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0)) ||
-        (p->Windowed && p->FullScreen_RefreshRateInHz != 0)) {
-        return D3DERR_INVALIDCALL;
-    }
-    switch (p->PresentationInterval) {
-    case D3DPRESENT_INTERVAL_DEFAULT:
-    case D3DPRESENT_INTERVAL_ONE:
-    case D3DPRESENT_INTERVAL_TWO:
-    case D3DPRESENT_INTERVAL_THREE:
-    case D3DPRESENT_INTERVAL_FOUR:
-    case D3DPRESENT_INTERVAL_IMMEDIATE:
-        break;
-    default:
+        (p->Windowed && p->FullScreen_RefreshRateInHz != 0) ||
+        CheckD3DPresentationInterval(p->PresentationInterval) != D3D_OK) {
         return D3DERR_INVALIDCALL;
     }
     D3DFORMAT format = p->BackBufferFormat;
@@ -253,14 +322,9 @@ HRESULT RecordingDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* p) const
         }
         format = D3DFMT_X8R8G8B8;
     }
-    if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) {
+    if (CheckD3DBackBufferFormat(format) != D3D_OK ||
+        (p->EnableAutoDepthStencil && CheckD3DAutoDepthStencilFormat(p->AutoDepthStencilFormat) != D3D_OK)) {
         return D3DERR_NOTAVAILABLE;
-    }
-    if (p->EnableAutoDepthStencil) {
-        const D3DFormatInfo* depth = FindD3DFormatInfo(p->AutoDepthStencilFormat);
-        if (depth == nullptr || !depth->depthBuffer) {
-            return D3DERR_NOTAVAILABLE;
-        }
     }
     UINT width = p->BackBufferWidth;
     UINT height = p->BackBufferHeight;
@@ -576,15 +640,10 @@ HRESULT RecordingDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWO
             hr = D3DERR_INVALIDCALL;
         } else if ((hr = CheckTextureArguments(TextureKind::Flat, Width, Height, 1, Levels, Usage, Format, Pool,
                                                levels)) == D3D_OK) {
-            try {
-                auto* texture = new RecordingTexture(this, NextName("texture", textures_), Width, Height, levels,
-                                                     Usage, Format, Pool);
-                texture->AddRefExternal();
-                *ppTexture = texture;
-                made = texture;
-            } catch (const std::bad_alloc&) {
-                hr = D3DERR_OUTOFVIDEOMEMORY;
-            }
+            hr = HandOutNew(ppTexture, made, [&] {
+                return new RecordingTexture(this, NextName("texture", textures_), Width, Height, levels, Usage,
+                                            Format, Pool);
+            });
         }
         if (hr != D3D_OK && ppTexture != nullptr) {
             *ppTexture = nullptr;
@@ -616,15 +675,10 @@ HRESULT RecordingDevice::CreateVolumeTexture(UINT Width, UINT Height, UINT Depth
             hr = D3DERR_INVALIDCALL;
         } else if ((hr = CheckTextureArguments(TextureKind::Volume, Width, Height, Depth, Levels, Usage, Format,
                                                Pool, levels)) == D3D_OK) {
-            try {
-                auto* texture = new RecordingVolumeTexture(this, NextName("volumetexture", volumeTextures_), Width,
-                                                           Height, Depth, levels, Usage, Format, Pool);
-                texture->AddRefExternal();
-                *ppVolumeTexture = texture;
-                made = texture;
-            } catch (const std::bad_alloc&) {
-                hr = D3DERR_OUTOFVIDEOMEMORY;
-            }
+            hr = HandOutNew(ppVolumeTexture, made, [&] {
+                return new RecordingVolumeTexture(this, NextName("volumetexture", volumeTextures_), Width, Height,
+                                                  Depth, levels, Usage, Format, Pool);
+            });
         }
         if (hr != D3D_OK && ppVolumeTexture != nullptr) {
             *ppVolumeTexture = nullptr;
@@ -656,15 +710,10 @@ HRESULT RecordingDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD U
             hr = D3DERR_INVALIDCALL;
         } else if ((hr = CheckTextureArguments(TextureKind::Cube, EdgeLength, EdgeLength, 1, Levels, Usage, Format,
                                                Pool, levels)) == D3D_OK) {
-            try {
-                auto* texture = new RecordingCubeTexture(this, NextName("cubetexture", cubeTextures_), EdgeLength,
-                                                         levels, Usage, Format, Pool);
-                texture->AddRefExternal();
-                *ppCubeTexture = texture;
-                made = texture;
-            } catch (const std::bad_alloc&) {
-                hr = D3DERR_OUTOFVIDEOMEMORY;
-            }
+            hr = HandOutNew(ppCubeTexture, made, [&] {
+                return new RecordingCubeTexture(this, NextName("cubetexture", cubeTextures_), EdgeLength, levels,
+                                                Usage, Format, Pool);
+            });
         }
         if (hr != D3D_OK && ppCubeTexture != nullptr) {
             *ppCubeTexture = nullptr;
@@ -695,15 +744,10 @@ HRESULT RecordingDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF,
             (Usage & ~kKnownUsage) != 0 || ((Usage & D3DUSAGE_DYNAMIC) != 0 && Pool == D3DPOOL_MANAGED)) {
             hr = D3DERR_INVALIDCALL;
         } else {
-            try {
-                D3DVERTEXBUFFER_DESC desc{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, Usage, Pool, Length, FVF};
-                auto* buffer = new RecordingVertexBuffer(this, NextName("vertexbuffer", vertexBuffers_), desc);
-                buffer->AddRefExternal();
-                *ppVertexBuffer = buffer;
-                made = buffer;
-            } catch (const std::bad_alloc&) {
-                hr = D3DERR_OUTOFVIDEOMEMORY;
-            }
+            D3DVERTEXBUFFER_DESC desc{D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, Usage, Pool, Length, FVF};
+            hr = HandOutNew(ppVertexBuffer, made, [&] {
+                return new RecordingVertexBuffer(this, NextName("vertexbuffer", vertexBuffers_), desc);
+            });
         }
         if (hr != D3D_OK && ppVertexBuffer != nullptr) {
             *ppVertexBuffer = nullptr;
@@ -729,15 +773,10 @@ HRESULT RecordingDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT F
             info == nullptr || !info->indexBuffer) {
             hr = D3DERR_INVALIDCALL;
         } else {
-            try {
-                D3DINDEXBUFFER_DESC desc{Format, D3DRTYPE_INDEXBUFFER, Usage, Pool, Length};
-                auto* buffer = new RecordingIndexBuffer(this, NextName("indexbuffer", indexBuffers_), desc);
-                buffer->AddRefExternal();
-                *ppIndexBuffer = buffer;
-                made = buffer;
-            } catch (const std::bad_alloc&) {
-                hr = D3DERR_OUTOFVIDEOMEMORY;
-            }
+            D3DINDEXBUFFER_DESC desc{Format, D3DRTYPE_INDEXBUFFER, Usage, Pool, Length};
+            hr = HandOutNew(ppIndexBuffer, made, [&] {
+                return new RecordingIndexBuffer(this, NextName("indexbuffer", indexBuffers_), desc);
+            });
         }
         if (hr != D3D_OK && ppIndexBuffer != nullptr) {
             *ppIndexBuffer = nullptr;
@@ -1448,35 +1487,12 @@ HRESULT RecordingDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVerte
 
 HRESULT RecordingDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl)
 {
-    HRESULT hr = Enter("SetVertexDeclaration");
-    auto* declaration = Own<RecordingVertexDeclaration>(pDecl);
-    if (hr == D3D_OK) {
-        if (pDecl != nullptr && declaration == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
-            declaration_.Set(declaration, declaration);
-        }
-    }
-    Record("SetVertexDeclaration", RecordingCallText().Object(declaration).Take(), hr);
-    return hr;
+    return SetBinding("SetVertexDeclaration", declaration_, pDecl);
 }
 
 HRESULT RecordingDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl)
 {
-    HRESULT hr = Enter("GetVertexDeclaration");
-    if (hr == D3D_OK) {
-        if (ppDecl == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
-            RecordingVertexDeclaration* declaration = declaration_.Get();
-            if (declaration != nullptr) {
-                declaration->AddRefExternal();
-            }
-            *ppDecl = declaration;
-        }
-    }
-    Record("GetVertexDeclaration", std::string(), hr);
-    return hr;
+    return GetBinding("GetVertexDeclaration", declaration_, ppDecl);
 }
 
 HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
@@ -1522,35 +1538,12 @@ HRESULT RecordingDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
 
 HRESULT RecordingDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData)
 {
-    HRESULT hr = Enter("SetIndices");
-    auto* buffer = Own<RecordingIndexBuffer>(pIndexData);
-    if (hr == D3D_OK) {
-        if (pIndexData != nullptr && buffer == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
-            indices_.Set(buffer, buffer);
-        }
-    }
-    Record("SetIndices", RecordingCallText().Object(buffer).Take(), hr);
-    return hr;
+    return SetBinding("SetIndices", indices_, pIndexData);
 }
 
 HRESULT RecordingDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData)
 {
-    HRESULT hr = Enter("GetIndices");
-    if (hr == D3D_OK) {
-        if (ppIndexData == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
-            RecordingIndexBuffer* buffer = indices_.Get();
-            if (buffer != nullptr) {
-                buffer->AddRefExternal();
-            }
-            *ppIndexData = buffer;
-        }
-    }
-    Record("GetIndices", std::string(), hr);
-    return hr;
+    return GetBinding("GetIndices", indices_, ppIndexData);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1559,123 +1552,33 @@ HRESULT RecordingDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData)
 HRESULT RecordingDevice::CreateVertexShader(const char* pGlslSource, IDirect3DVertexShader9** ppShader,
                                             std::string* pLog)
 {
-    HRESULT hr = Enter("CreateVertexShader");
-    RecordingObject* made = nullptr;
-    if (hr == D3D_OK) {
-        if (ppShader == nullptr || pGlslSource == nullptr || *pGlslSource == '\0') {
-            hr = D3DERR_INVALIDCALL;
-            if (ppShader != nullptr) {
-                *ppShader = nullptr;
-            }
-            if (pLog != nullptr) {
-                *pLog = ppShader == nullptr ? "no shader out-pointer" : "empty shader source";
-            }
-        } else {
-            auto* shader = new RecordingVertexShader(this, NextName("vertexshader", vertexShaders_), pGlslSource);
-            shader->AddRefExternal();
-            *ppShader = shader;
-            made = shader;
-            if (pLog != nullptr) {
-                pLog->clear();
-            }
-        }
-    }
-    Record("CreateVertexShader", RecordingCallText().Pointer(pGlslSource).Object(made).Take(), hr);
-    return hr;
+    return CreateShader<RecordingVertexShader>("CreateVertexShader", "vertexshader", vertexShaders_, pGlslSource, ppShader, pLog);
 }
 
 HRESULT RecordingDevice::CreatePixelShader(const char* pGlslSource, IDirect3DPixelShader9** ppShader,
                                            std::string* pLog)
 {
-    HRESULT hr = Enter("CreatePixelShader");
-    RecordingObject* made = nullptr;
-    if (hr == D3D_OK) {
-        if (ppShader == nullptr || pGlslSource == nullptr || *pGlslSource == '\0') {
-            hr = D3DERR_INVALIDCALL;
-            if (ppShader != nullptr) {
-                *ppShader = nullptr;
-            }
-            if (pLog != nullptr) {
-                *pLog = ppShader == nullptr ? "no shader out-pointer" : "empty shader source";
-            }
-        } else {
-            auto* shader = new RecordingPixelShader(this, NextName("pixelshader", pixelShaders_), pGlslSource);
-            shader->AddRefExternal();
-            *ppShader = shader;
-            made = shader;
-            if (pLog != nullptr) {
-                pLog->clear();
-            }
-        }
-    }
-    Record("CreatePixelShader", RecordingCallText().Pointer(pGlslSource).Object(made).Take(), hr);
-    return hr;
+    return CreateShader<RecordingPixelShader>("CreatePixelShader", "pixelshader", pixelShaders_, pGlslSource, ppShader, pLog);
 }
 
 HRESULT RecordingDevice::SetVertexShader(IDirect3DVertexShader9* pShader)
 {
-    HRESULT hr = Enter("SetVertexShader");
-    auto* shader = Own<RecordingVertexShader>(pShader);
-    if (hr == D3D_OK) {
-        if (pShader != nullptr && shader == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
-            vertexShader_.Set(shader, shader);
-        }
-    }
-    Record("SetVertexShader", RecordingCallText().Object(shader).Take(), hr);
-    return hr;
+    return SetBinding("SetVertexShader", vertexShader_, pShader);
 }
 
 HRESULT RecordingDevice::GetVertexShader(IDirect3DVertexShader9** ppShader)
 {
-    HRESULT hr = Enter("GetVertexShader");
-    if (hr == D3D_OK) {
-        if (ppShader == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
-            RecordingVertexShader* shader = vertexShader_.Get();
-            if (shader != nullptr) {
-                shader->AddRefExternal();
-            }
-            *ppShader = shader;
-        }
-    }
-    Record("GetVertexShader", std::string(), hr);
-    return hr;
+    return GetBinding("GetVertexShader", vertexShader_, ppShader);
 }
 
 HRESULT RecordingDevice::SetPixelShader(IDirect3DPixelShader9* pShader)
 {
-    HRESULT hr = Enter("SetPixelShader");
-    auto* shader = Own<RecordingPixelShader>(pShader);
-    if (hr == D3D_OK) {
-        if (pShader != nullptr && shader == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
-            pixelShader_.Set(shader, shader);
-        }
-    }
-    Record("SetPixelShader", RecordingCallText().Object(shader).Take(), hr);
-    return hr;
+    return SetBinding("SetPixelShader", pixelShader_, pShader);
 }
 
 HRESULT RecordingDevice::GetPixelShader(IDirect3DPixelShader9** ppShader)
 {
-    HRESULT hr = Enter("GetPixelShader");
-    if (hr == D3D_OK) {
-        if (ppShader == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
-            RecordingPixelShader* shader = pixelShader_.Get();
-            if (shader != nullptr) {
-                shader->AddRefExternal();
-            }
-            *ppShader = shader;
-        }
-    }
-    Record("GetPixelShader", std::string(), hr);
-    return hr;
+    return GetBinding("GetPixelShader", pixelShader_, ppShader);
 }
 
 HRESULT RecordingDevice::SetUniformF(const char* pName, const float* pValues, UINT Count)

@@ -170,6 +170,17 @@ private:
     RecordingSurface* OwnSurface(IDirect3DSurface9* surface) const;
     template <class T, class I>
     T* Own(I* object) const;
+    // Set/Get of a slot that binds one object of this device (or nothing), recorded as `method`.
+    template <class T, class I>
+    HRESULT SetBinding(const char* method, RecordingBinding<T>& binding, I* object);
+    template <class T, class I>
+    HRESULT GetBinding(const char* method, const RecordingBinding<T>& binding, I** out);
+    // Hands out a new object from `make` (its reference for the caller taken), or the out-of-memory result.
+    template <class I, class Make>
+    HRESULT HandOutNew(I** out, RecordingObject*& made, Make make);
+    template <class T, class I>
+    HRESULT CreateShader(const char* method, const char* kind, unsigned& counter, const char* source, I** out,
+                         std::string* log);
 
     UINT MaxRenderTargets() const;
     HRESULT CheckVertices(std::uint64_t first, std::uint64_t count) const;
