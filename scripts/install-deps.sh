@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libepoxy-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libgtk-3-dev libvorbis-dev libopenmpt-dev libstb-dev
+  libmeshoptimizer-dev glslang-dev glslang-tools libfreetype-dev libglu1-mesa-dev fonts-dejavu-core
+  clang libclang-rt-14-dev ccache
   xvfb xauth xdotool x11-apps
 )
 
