@@ -5,6 +5,8 @@
 
 // The command groups of orvala-tool ("archive", "track", ...). Each group lives in a
 // source file of its own and registers itself with a static ToolCommandRegistration.
+// A group whose commands live in several files registers each command under two words
+// ("mesh info", "mesh gen"); such a command runs with the words after both.
 struct ToolCommandGroup {
     std::string usage; // one or more lines: "orvala-tool archive pack <folder> <archive>"
     // Runs the group with the words after the group name; returns the exit code.

@@ -22,6 +22,13 @@ void PrintUsage(std::FILE* out)
         std::fprintf(out, "%s", group.usage.c_str());
 }
 
+// True when commands are registered under this word and a second one ("mesh info").
+bool IsSplitGroup(const std::string& word)
+{
+    auto next = ToolCommands().lower_bound(word + " ");
+    return next != ToolCommands().end() && next->first.compare(0, word.size() + 1, word + " ") == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -37,14 +44,21 @@ int main(int argc, char** argv)
         PrintUsage(words.empty() ? stderr : stdout);
         return words.empty() ? 1 : 0;
     }
-    auto group = ToolCommands().find(words[0]);
+    // A command registered under two words wins over a group of one.
+    std::size_t used = 2;
+    auto group = words.size() >= 2 ? ToolCommands().find(words[0] + " " + words[1]) : ToolCommands().end();
     if (group == ToolCommands().end()) {
-        std::fprintf(stderr, "orvala-tool: unknown command \"%s\"\n", words[0].c_str());
+        used = 1;
+        group = ToolCommands().find(words[0]);
+    }
+    if (group == ToolCommands().end()) {
+        std::fprintf(stderr, "orvala-tool: unknown command \"%s\"\n",
+                     (words.size() >= 2 && IsSplitGroup(words[0]) ? words[0] + " " + words[1] : words[0]).c_str());
         PrintUsage(stderr);
         return 1;
     }
     try {
-        return group->second.run(std::vector<std::string>(words.begin() + 1, words.end()));
+        return group->second.run(std::vector<std::string>(words.begin() + used, words.end()));
     } catch (const ToolUsageError& e) {
         std::fprintf(stderr, "orvala-tool: %s\nusage:\n%s", e.message.c_str(), group->second.usage.c_str());
     } catch (const FrameworkEx& e) {
