@@ -8,3 +8,6 @@ if [ ! -f build/CMakeCache.txt ]; then
   cmake -S . -B build "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
 cmake --build build --parallel "$(nproc)"
+if [ "${1:-}" = "--with-fuzzers" ]; then
+  cmake --build build --target orvala_fuzzers --parallel "$(nproc)"
+fi

@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+scripts/build.sh --with-fuzzers
 cd build
 ctest --output-on-failure --parallel "$(nproc)"

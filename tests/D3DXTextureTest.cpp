@@ -438,6 +438,12 @@ TEST_F(D3DXTextureTest, DamagedImagesAreInvalidData)
     Bytes jpg = Encode(Codec::Jpg, 32, 16, 3, picture);
     Bytes zeroWidthBmp = TopDownBmp();
     zeroWidthBmp[18] = 0;
+    // Width and height whose product overflows 64-bit arithmetic.
+    Bytes hugeBmp = TopDownBmp();
+    for (int i = 0; i < 4; ++i) {
+        hugeBmp[18 + i] = i == 3 ? 0x7F : 0xFF;
+        hugeBmp[22 + i] = i == 3 ? 0x7F : 0xFF;
+    }
     Bytes hugeTga = TopOriginTga();
     hugeTga[12] = hugeTga[13] = hugeTga[14] = hugeTga[15] = 0xFF;
     std::string text = "this is not an image at all";
@@ -454,6 +460,7 @@ TEST_F(D3DXTextureTest, DamagedImagesAreInvalidData)
         {"BMP cut short", Cut(bmp, bmp.size() - 10)},
         {"BMP header alone", Cut(bmp, 20)},
         {"BMP of zero width", zeroWidthBmp},
+        {"BMP of 2^31 x 2^31 pixels", hugeBmp},
         {"TGA cut short", Cut(tga, tga.size() - 1)},
         {"TGA larger than its data", hugeTga},
         {"JPEG cut short", Cut(jpg, jpg.size() / 2)},

@@ -61,8 +61,13 @@ bool BmpDataComplete(const std::uint8_t* data, UINT size)
     if (compression != 0 && compression != 3) {
         return true; // run-length data: stb checks it as it reads
     }
-    std::int64_t stride = ((width * bits + 31) / 32) * 4;
-    return static_cast<std::int64_t>(offset) + stride * height <= static_cast<std::int64_t>(size);
+    // Divided rather than multiplied: a hostile width times height overflows 64 bits.
+    const std::int64_t stride = ((static_cast<std::int64_t>(width) * bits + 31) / 32) * 4;
+    const std::int64_t available = static_cast<std::int64_t>(size) - static_cast<std::int64_t>(offset);
+    if (available < 0) {
+        return false;
+    }
+    return stride == 0 || height <= available / stride;
 }
 
 // An uncompressed TGA must hold all its pixels.
