@@ -6,6 +6,7 @@
 
 namespace {
 IDirect3DDevice9* device = nullptr;
+HWND window = nullptr;
 unsigned width = 800;
 unsigned height = 450;
 unsigned contentWidth = 800;
@@ -33,6 +34,16 @@ IDirect3DDevice9* DXFramework::GetDevice()
 void DXFramework::SetDevice(IDirect3DDevice9* newDevice)
 {
     device = newDevice;
+}
+
+HWND DXFramework::GetWindow()
+{
+    return window;
+}
+
+void DXFramework::SetWindow(HWND newWindow)
+{
+    window = newWindow;
 }
 
 unsigned DXFramework::GetWidth()

@@ -21,6 +21,10 @@ public:
     static IDirect3DDevice9* GetDevice();
     static void SetDevice(IDirect3DDevice9* device);
 
+    // The demo's main window; null while there is none.
+    static HWND GetWindow();
+    static void SetWindow(HWND window);
+
     // Back-buffer size and the 16:9 content area inside it.
     static unsigned GetWidth();
     static unsigned GetHeight();
