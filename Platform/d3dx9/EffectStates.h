@@ -1,0 +1,50 @@
+#pragma once
+// The device states an effect pass or sampler_state block may set, with the value names the effect
+// language takes for them (the Direct3D names without their prefix: LESSEQUAL, INVSRCALPHA, CCW,
+// CLAMP, ...; the prefixed form D3DCMP_LESSEQUAL is accepted too; case does not matter).
+#include <string>
+#include <vector>
+
+#include "win32/WinTypes.h"
+
+enum class EffectStateKind {
+    Bool,      // TRUE, FALSE or a number
+    ZBuffer,   // TRUE, FALSE, USEW
+    Compare,   // NEVER, LESS, EQUAL, LESSEQUAL, GREATER, NOTEQUAL, GREATEREQUAL, ALWAYS
+    Blend,     // ZERO, ONE, SRCCOLOR, ..., INVBLENDFACTOR
+    BlendOp,   // ADD, SUBTRACT, REVSUBTRACT, MIN, MAX
+    Cull,      // NONE, CW, CCW
+    Fill,      // POINT, WIREFRAME, SOLID
+    StencilOp, // KEEP, ZERO, REPLACE, INCRSAT, DECRSAT, INVERT, INCR, DECR
+    ColorMask, // RED | GREEN | BLUE | ALPHA, or a number
+    Number,    // an unsigned number (0x... allowed)
+    Float,     // a number kept as the bits of a float
+    Filter,    // NONE, POINT, LINEAR, ANISOTROPIC
+    Address,   // WRAP, MIRROR, CLAMP, BORDER, MIRRORONCE
+    Texture,   // Texture = <TextureParameter> in a sampler_state block
+};
+
+struct EffectStateInfo {
+    const char* name; // as written in effects: "ZFunc"
+    DWORD state;      // D3DRENDERSTATETYPE or D3DSAMPLERSTATETYPE
+    EffectStateKind kind;
+};
+
+// By name, case-insensitive; null when unknown.
+const EffectStateInfo* FindEffectRenderState(const std::string& name);
+const EffectStateInfo* FindEffectSamplerState(const std::string& name);
+// By state value; null when the effect language has no name for it.
+const EffectStateInfo* FindEffectRenderState(DWORD state);
+const EffectStateInfo* FindEffectSamplerState(DWORD state);
+
+// One written value: either a number (`number` set, `isNumber`) or names joined by '|'.
+struct EffectStateValue {
+    bool isNumber = false;
+    double number = 0;
+    std::vector<std::string> names;
+};
+
+// The DWORD a state of that kind takes for the value; false with a message when it does not fit.
+bool EffectStateValueToDword(EffectStateKind kind, const EffectStateValue& value, DWORD& out, std::string& error);
+// The value as effects write it ("LESSEQUAL", "TRUE", "0x0000000f", "1.5").
+std::string EffectStateValueName(EffectStateKind kind, DWORD value);
