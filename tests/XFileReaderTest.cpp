@@ -16,7 +16,7 @@ namespace {
 
 std::filesystem::path CorpusDir()
 {
-    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "shared" / "corpus" / "x";
+    return std::filesystem::path(ORVALA_SOURCE_DIR).parent_path() / "shared" / "corpus" / "x";
 }
 
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path)
