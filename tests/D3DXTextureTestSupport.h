@@ -64,6 +64,30 @@ protected:
         return bytes;
     }
 
+    // A level of a volume texture, slices and rows packed without padding.
+    static std::vector<std::uint8_t> ReadVolumeLevel(IDirect3DVolumeTexture9* volume, UINT level)
+    {
+        D3DVOLUME_DESC desc{};
+        EXPECT_EQ(volume->GetLevelDesc(level, &desc), D3D_OK);
+        D3DLOCKED_BOX locked{};
+        EXPECT_EQ(volume->LockBox(level, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        std::vector<std::uint8_t> bytes;
+        if (locked.pBits != nullptr) {
+            UINT rows = D3DFormatRowCount(desc.Format, desc.Height);
+            auto rowBytes = static_cast<std::size_t>(D3DFormatLevelSize(desc.Format, desc.Width, desc.Height) / rows);
+            for (UINT z = 0; z < desc.Depth; ++z) {
+                for (UINT row = 0; row < rows; ++row) {
+                    const auto* from = static_cast<const std::uint8_t*>(locked.pBits) +
+                                       static_cast<std::ptrdiff_t>(z) * locked.SlicePitch +
+                                       static_cast<std::ptrdiff_t>(row) * locked.RowPitch;
+                    bytes.insert(bytes.end(), from, from + rowBytes);
+                }
+            }
+        }
+        EXPECT_EQ(volume->UnlockBox(level), D3D_OK);
+        return bytes;
+    }
+
     IDirect3DDevice9* device = nullptr;
 
 private:
@@ -90,6 +114,7 @@ struct DdsHeaderFields {
     UINT width = 4;
     UINT height = 4;
     UINT mipCount = 1;
+    UINT depth = 0; // written with its flag when non-zero (volume maps)
     DWORD headerSize = 124;
     DWORD pixelFormatSize = 32;
     DWORD pixelFlags = 0x41; // RGB with alpha
@@ -119,9 +144,10 @@ inline std::vector<std::uint8_t> MakeDds(const DdsHeaderFields& f, const std::ve
     };
     std::memcpy(file.data(), "DDS ", 4);
     put(4, f.headerSize);
-    put(8, 0x1007 | (f.mipCount > 1 ? 0x20000 : 0)); // caps, height, width, pixel format, mip count
+    put(8, 0x1007 | (f.mipCount > 1 ? 0x20000 : 0) | (f.depth > 0 ? 0x800000 : 0)); // caps, sizes, format, mips
     put(12, f.height);
     put(16, f.width);
+    put(24, f.depth);
     put(28, f.mipCount);
     put(76, f.pixelFormatSize);
     put(80, f.pixelFlags);

@@ -259,6 +259,153 @@ TEST_F(DdsImageReaderTest, CubeLoaderRefusesImagesThatAreNotCubeMaps)
               D3DERR_INVALIDCALL);
 }
 
+DdsHeaderFields VolumeFields(DdsHeaderFields fields, UINT width, UINT height, UINT depth, UINT mipCount)
+{
+    fields.width = width;
+    fields.height = height;
+    fields.depth = depth;
+    fields.mipCount = mipCount;
+    fields.caps2 = 0x200000;
+    return fields;
+}
+
+struct VolumeCase {
+    const char* name;
+    DdsHeaderFields fields;
+    D3DFORMAT format;
+};
+
+TEST_F(DdsImageReaderTest, VolumeMapSlicesAndLevelsLoadInFileOrder)
+{
+    const VolumeCase cases[] = {
+        {"A8R8G8B8 4x4x4, three levels", VolumeFields(DdsHeaderFields{}, 4, 4, 4, 3), D3DFMT_A8R8G8B8},
+        {"L8 8x4x2, one level", VolumeFields(Uncompressed(0x20000, 8, 0xFF, 0, 0, 0), 8, 4, 2, 1), D3DFMT_L8},
+        {"L8 2x4x8, four levels", VolumeFields(Uncompressed(0x20000, 8, 0xFF, 0, 0, 0), 2, 4, 8, 4), D3DFMT_L8},
+        {"DXT5 4x8x3, two levels", VolumeFields(DdsFourCC(D3DFMT_DXT5), 4, 8, 3, 2), D3DFMT_DXT5},
+    };
+    for (const VolumeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const DdsHeaderFields& f = c.fields;
+        // Every byte different, so that a slice or row out of place shows.
+        std::vector<std::vector<std::uint8_t>> levels;
+        std::vector<std::uint8_t> payload;
+        for (UINT level = 0; level < f.mipCount; ++level) {
+            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(D3DFormatLevelSize(
+                c.format, D3DMipExtent(f.width, level), D3DMipExtent(f.height, level), D3DMipExtent(f.depth, level))));
+            for (std::uint8_t& b : bytes) {
+                b = static_cast<std::uint8_t>(payload.size() * 7 + 3);
+                payload.push_back(b);
+            }
+            levels.push_back(bytes);
+        }
+        std::vector<std::uint8_t> file = MakeDds(f, payload);
+        D3DXIMAGE_INFO info{};
+        ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(file.data(), static_cast<UINT>(file.size()), &info), D3D_OK);
+        EXPECT_EQ(info.ResourceType, D3DRTYPE_VOLUMETEXTURE);
+        EXPECT_EQ(info.Depth, f.depth);
+        EXPECT_EQ(info.MipLevels, f.mipCount);
+        EXPECT_EQ(info.Format, c.format);
+
+        IDirect3DVolumeTexture9* volume = nullptr;
+        ASSERT_EQ(D3DXCreateVolumeTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()),
+                                                            D3DX_FROM_FILE, D3DX_FROM_FILE, D3DX_FROM_FILE,
+                                                            D3DX_FROM_FILE, 0, D3DFMT_FROM_FILE, D3DPOOL_MANAGED,
+                                                            D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr,
+                                                            &volume),
+                  D3D_OK);
+        ASSERT_EQ(volume->GetLevelCount(), f.mipCount);
+        for (UINT level = 0; level < f.mipCount; ++level) {
+            SCOPED_TRACE(level);
+            D3DVOLUME_DESC desc{};
+            ASSERT_EQ(volume->GetLevelDesc(level, &desc), D3D_OK);
+            EXPECT_EQ(desc.Format, c.format);
+            EXPECT_EQ(desc.Depth, D3DMipExtent(f.depth, level));
+            EXPECT_EQ(ReadVolumeLevel(volume, level), levels[level]);
+        }
+        volume->Release();
+    }
+}
+
+// 2x2x2 A8R8G8B8: the front slice black, the back slice white.
+std::vector<std::uint8_t> BlackWhiteVolume()
+{
+    std::vector<std::uint8_t> payload;
+    PutArgb(payload, 0xFF000000u, 4);
+    PutArgb(payload, 0xFFFFFFFFu, 4);
+    return MakeDds(VolumeFields(DdsHeaderFields{}, 2, 2, 2, 1), payload);
+}
+
+TEST_F(DdsImageReaderTest, VolumeLevelsAndDepthsAreMadeInThreeDimensions)
+{
+    std::vector<std::uint8_t> file = BlackWhiteVolume();
+    IDirect3DVolumeTexture9* volume = nullptr;
+    ASSERT_EQ(D3DXCreateVolumeTextureFromFileInMemory(device, file.data(), static_cast<UINT>(file.size()), &volume),
+              D3D_OK);
+    ASSERT_EQ(volume->GetLevelCount(), 2u);
+    // The 1x1x1 level averages both slices.
+    EXPECT_EQ(TexelAt(ReadVolumeLevel(volume, 1), 1, 0, 0), 0xFF808080u);
+    volume->Release();
+
+    // Four slices by point sampling: each file slice twice, front to back.
+    ASSERT_EQ(D3DXCreateVolumeTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()), 2, 2, 4,
+                                                        1, 0, D3DFMT_FROM_FILE, D3DPOOL_MANAGED, D3DX_FILTER_POINT,
+                                                        D3DX_DEFAULT, 0, nullptr, nullptr, &volume),
+              D3D_OK);
+    std::vector<std::uint8_t> slices = ReadVolumeLevel(volume, 0);
+    ASSERT_EQ(slices.size(), 2u * 2u * 4u * 4u);
+    const D3DCOLOR expected[4] = {0xFF000000u, 0xFF000000u, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    for (UINT z = 0; z < 4; ++z) {
+        EXPECT_EQ(TexelAt(slices, 2, 1, 2 * z + 1), expected[z]) << z; // slice z is rows 2z, 2z + 1
+    }
+    volume->Release();
+
+    // Converted to L8 on the way: black and white luminance.
+    ASSERT_EQ(D3DXCreateVolumeTextureFromFileInMemoryEx(device, file.data(), static_cast<UINT>(file.size()),
+                                                        D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_L8,
+                                                        D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr,
+                                                        nullptr, &volume),
+              D3D_OK);
+    EXPECT_EQ(ReadVolumeLevel(volume, 0), (std::vector<std::uint8_t>{0, 0, 0, 0, 255, 255, 255, 255}));
+    volume->Release();
+}
+
+TEST_F(DdsImageReaderTest, VolumeAndFlatLoadersTakeOnlyWhatFitsThem)
+{
+    std::vector<std::uint8_t> volumeFile = BlackWhiteVolume();
+    UINT volumeSize = static_cast<UINT>(volumeFile.size());
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, volumeFile.data(), volumeSize, &texture), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(texture, nullptr);
+    IDirect3DCubeTexture9* cube = nullptr;
+    EXPECT_EQ(D3DXCreateCubeTextureFromFileInMemory(device, volumeFile.data(), volumeSize, &cube),
+              D3DXERR_INVALIDDATA);
+    EXPECT_EQ(cube, nullptr);
+
+    IDirect3DVolumeTexture9* volume = nullptr;
+    std::vector<std::uint8_t> cubeFile = MakeDds(CubeFields(4, 1), CubePayload(4, 1));
+    EXPECT_EQ(D3DXCreateVolumeTextureFromFileInMemory(device, cubeFile.data(), static_cast<UINT>(cubeFile.size()),
+                                                      &volume),
+              D3DXERR_INVALIDDATA);
+    EXPECT_EQ(volume, nullptr);
+    EXPECT_EQ(D3DXCreateVolumeTextureFromFileInMemory(nullptr, volumeFile.data(), volumeSize, &volume),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateVolumeTextureFromFileInMemory(device, volumeFile.data(), volumeSize, nullptr),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateVolumeTextureFromFileInMemory(device, nullptr, volumeSize, &volume), D3DERR_INVALIDCALL);
+
+    // A flat image is a volume of one slice.
+    std::vector<std::uint8_t> payload;
+    PutArgb(payload, 0x80102030u, 16);
+    std::vector<std::uint8_t> flat = MakeDds(DdsHeaderFields{}, payload);
+    ASSERT_EQ(D3DXCreateVolumeTextureFromFileInMemory(device, flat.data(), static_cast<UINT>(flat.size()), &volume),
+              D3D_OK);
+    D3DVOLUME_DESC desc{};
+    ASSERT_EQ(volume->GetLevelDesc(0, &desc), D3D_OK);
+    EXPECT_EQ(desc.Depth, 1u);
+    EXPECT_EQ(ReadVolumeLevel(volume, 0), payload);
+    volume->Release();
+}
+
 struct DamagedCase {
     const char* name;
     std::vector<std::uint8_t> file;
@@ -277,6 +424,12 @@ std::vector<DamagedCase> DamagedFiles()
     std::vector<std::uint8_t> shortByOne(good.begin(), good.end() - 1);
     std::vector<std::uint8_t> headerOnly(good.begin(), good.begin() + 100);
     std::vector<std::uint8_t> cubeShort = MakeDds(CubeFields(4, 1), std::vector<std::uint8_t>(64 * 5));
+    std::vector<std::uint8_t> volumeShort =
+        MakeDds(VolumeFields(DdsHeaderFields{}, 4, 4, 4, 1), std::vector<std::uint8_t>(64 * 3));
+    DdsHeaderFields cubeVolume = CubeFields(4, 1);
+    cubeVolume.depth = 4;
+    cubeVolume.caps2 |= 0x200000;
+    DdsHeaderFields deepVolume = VolumeFields(DdsHeaderFields{}, 4, 4, 0x40000000u, 1);
     DdsHeaderFields partialCube = CubeFields(4, 1);
     partialCube.caps2 = 0x200 | 0x400 | 0x800;
     return {
@@ -296,6 +449,11 @@ std::vector<DamagedCase> DamagedFiles()
         {"24-bit masks", with([](DdsHeaderFields& f) { f.bits = 24; })},
         {"cube map short of a face", cubeShort},
         {"cube map with three faces", MakeDds(partialCube, std::vector<std::uint8_t>(64 * 6))},
+        {"volume map short of a slice", volumeShort},
+        {"volume and cube map at once", MakeDds(cubeVolume, std::vector<std::uint8_t>(64 * 6 * 4))},
+        {"absurd depth", MakeDds(deepVolume, payload)},
+        {"more mip levels than the depth allows",
+         MakeDds(VolumeFields(DdsHeaderFields{}, 1, 1, 2, 3), std::vector<std::uint8_t>(64))},
     };
 }
 
@@ -317,11 +475,16 @@ TEST_F(DdsImageReaderTest, DamagedFilesAreInvalidData)
 
 TEST_F(DdsImageReaderTest, EveryTruncationIsInvalidData)
 {
-    std::vector<std::uint8_t> file = MakeDds(CubeFields(4, 3), CubePayload(4, 3));
-    D3DXImage image;
-    ASSERT_EQ(ReadDdsImage(file.data(), static_cast<UINT>(file.size()), image), D3D_OK);
-    for (std::size_t keep = 0; keep < file.size(); ++keep) {
-        ASSERT_EQ(ReadDdsImage(file.data(), static_cast<UINT>(keep), image), D3DXERR_INVALIDDATA) << keep;
+    const std::vector<std::uint8_t> files[] = {
+        MakeDds(CubeFields(4, 3), CubePayload(4, 3)),
+        MakeDds(VolumeFields(DdsHeaderFields{}, 4, 2, 4, 3), std::vector<std::uint8_t>((32 + 4 + 1) * 4)),
+    };
+    for (const std::vector<std::uint8_t>& file : files) {
+        D3DXImage image;
+        ASSERT_EQ(ReadDdsImage(file.data(), static_cast<UINT>(file.size()), image), D3D_OK);
+        for (std::size_t keep = 0; keep < file.size(); ++keep) {
+            ASSERT_EQ(ReadDdsImage(file.data(), static_cast<UINT>(keep), image), D3DXERR_INVALIDDATA) << keep;
+        }
     }
 }
 

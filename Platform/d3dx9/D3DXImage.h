@@ -9,7 +9,8 @@
 struct D3DXImageSurface {
     UINT width = 0;
     UINT height = 0;
-    std::vector<std::uint8_t> bytes; // rows (or rows of 4x4 blocks) packed without padding
+    UINT depth = 1;                  // slices of a volume map level
+    std::vector<std::uint8_t> bytes; // rows (or rows of 4x4 blocks) packed without padding, slice after slice
 };
 
 struct D3DXImage {

@@ -1,5 +1,7 @@
 // DDS files: "DDS ", a 124-byte header, then for each face (one, or six for a cube map in the
-// order +X, -X, +Y, -Y, +Z, -Z) its mip levels from the largest down.
+// order +X, -X, +Y, -Y, +Z, -Z) its mip levels from the largest down. A volume map has one face
+// whose levels each hold all their slices, front to back.
+#include <algorithm>
 #include <cstring>
 
 #include "d3d9/D3DFormatInfo.h"
@@ -71,11 +73,13 @@ HRESULT ReadDdsImage(const std::uint8_t* data, UINT size, D3DXImage& image)
         width > kMaxD3DXImageExtent || height > kMaxD3DXImageExtent) {
         return D3DXERR_INVALIDDATA;
     }
-    // Volume textures are not 2D or cube images.
-    if ((caps2 & kCaps2Volume) != 0 && depth > 1) {
+    // The depth counts only in a volume map; a volume map of depth 0 or 1 is a single slice.
+    bool volume = (caps2 & kCaps2Volume) != 0;
+    depth = volume ? std::max(depth, 1u) : 1u;
+    bool cube = (caps2 & kCaps2CubeMap) != 0;
+    if (depth > kMaxD3DXImageExtent || (volume && cube)) {
         return D3DXERR_INVALIDDATA;
     }
-    bool cube = (caps2 & kCaps2CubeMap) != 0;
     if (cube && ((caps2 & kCaps2AllFaces) != kCaps2AllFaces || width != height)) {
         return D3DXERR_INVALIDDATA; // partial cube maps are not loaded
     }
@@ -84,7 +88,7 @@ HRESULT ReadDdsImage(const std::uint8_t* data, UINT size, D3DXImage& image)
         return D3DXERR_INVALIDDATA;
     }
     UINT levels = ((flags & kFlagMipMapCount) != 0 && mipCount > 0) ? mipCount : 1;
-    if (levels > D3DFullMipLevelCount(width, height)) {
+    if (levels > D3DFullMipLevelCount(width, height, depth)) {
         return D3DXERR_INVALIDDATA;
     }
     UINT faces = cube ? 6 : 1;
@@ -92,7 +96,8 @@ HRESULT ReadDdsImage(const std::uint8_t* data, UINT size, D3DXImage& image)
     // Every level must lie within the data before anything is copied.
     std::uint64_t needed = 0;
     for (UINT level = 0; level < levels; ++level) {
-        needed += D3DFormatLevelSize(format, D3DMipExtent(width, level), D3DMipExtent(height, level));
+        needed += D3DFormatLevelSize(format, D3DMipExtent(width, level), D3DMipExtent(height, level),
+                                     D3DMipExtent(depth, level));
     }
     needed *= faces;
     if (needed > static_cast<std::uint64_t>(size) - (4 + kHeaderSize)) {
@@ -102,10 +107,10 @@ HRESULT ReadDdsImage(const std::uint8_t* data, UINT size, D3DXImage& image)
     image = D3DXImage{};
     image.info.Width = width;
     image.info.Height = height;
-    image.info.Depth = 1;
+    image.info.Depth = depth;
     image.info.MipLevels = levels;
     image.info.Format = format;
-    image.info.ResourceType = cube ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_TEXTURE;
+    image.info.ResourceType = cube ? D3DRTYPE_CUBETEXTURE : volume ? D3DRTYPE_VOLUMETEXTURE : D3DRTYPE_TEXTURE;
     image.info.ImageFileFormat = D3DXIFF_DDS;
     image.faces = faces;
     const std::uint8_t* at = data + 4 + kHeaderSize;
@@ -114,7 +119,9 @@ HRESULT ReadDdsImage(const std::uint8_t* data, UINT size, D3DXImage& image)
             D3DXImageSurface surface;
             surface.width = D3DMipExtent(width, level);
             surface.height = D3DMipExtent(height, level);
-            auto bytes = static_cast<std::size_t>(D3DFormatLevelSize(format, surface.width, surface.height));
+            surface.depth = D3DMipExtent(depth, level);
+            auto bytes = static_cast<std::size_t>(
+                D3DFormatLevelSize(format, surface.width, surface.height, surface.depth));
             surface.bytes.assign(at, at + bytes);
             at += bytes;
             image.surfaces.push_back(std::move(surface));

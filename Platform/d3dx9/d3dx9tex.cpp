@@ -20,6 +20,7 @@ constexpr DWORD kFilterFlagMask = D3DX_FILTER_MIRROR | D3DX_FILTER_DITHER | D3DX
 struct TexturePlan {
     UINT width = 0;
     UINT height = 0;
+    UINT depth = 1;
     UINT levels = 0;
     D3DFORMAT format = D3DFMT_UNKNOWN;
     D3DXResampleKind filter = D3DXResampleKind::Smooth;
@@ -67,12 +68,16 @@ HRESULT ResolveExtent(UINT requested, UINT fileSize, UINT& extent)
     return extent > kMaxD3DXImageExtent ? D3DERR_INVALIDCALL : D3D_OK;
 }
 
-HRESULT MakePlan(const D3DXIMAGE_INFO& info, UINT width, UINT height, UINT mipLevels, D3DFORMAT format,
+// Depth is 1 for 2D and cube textures.
+HRESULT MakePlan(const D3DXIMAGE_INFO& info, UINT width, UINT height, UINT depth, UINT mipLevels, D3DFORMAT format,
                  DWORD filter, DWORD mipFilter, TexturePlan& plan)
 {
     HRESULT hr = ResolveExtent(width, info.Width, plan.width);
     if (hr == D3D_OK) {
         hr = ResolveExtent(height, info.Height, plan.height);
+    }
+    if (hr == D3D_OK) {
+        hr = ResolveExtent(depth, info.Depth, plan.depth);
     }
     if (hr == D3D_OK) {
         hr = ResolveFilter(filter, D3DX_FILTER_TRIANGLE, plan.filter);
@@ -88,7 +93,7 @@ HRESULT MakePlan(const D3DXIMAGE_INFO& info, UINT width, UINT height, UINT mipLe
     if (plan.mipFilter == D3DXResampleKind::None) {
         plan.mipFilter = D3DXResampleKind::Point;
     }
-    UINT full = D3DFullMipLevelCount(plan.width, plan.height);
+    UINT full = D3DFullMipLevelCount(plan.width, plan.height, plan.depth);
     if (mipLevels == 0 || mipLevels == D3DX_DEFAULT) {
         plan.levels = full;
     } else if (mipLevels == D3DX_FROM_FILE) {
@@ -171,6 +176,81 @@ std::vector<std::vector<std::uint8_t>> BuildLevels(const D3DXImage& image, UINT 
     return out;
 }
 
+// Every slice of a volume file level as RGBA floats, slice after slice.
+std::vector<float> VolumeRgba(const D3DXImage& image, UINT level, D3DCOLOR key)
+{
+    const D3DXImageSurface& surface = image.Surface(0, level);
+    auto sliceBytes = static_cast<std::size_t>(D3DFormatLevelSize(image.info.Format, surface.width, surface.height));
+    std::vector<float> rgba;
+    for (UINT z = 0; z < surface.depth; ++z) {
+        std::vector<float> slice =
+            D3DXTexelsToRgba(image.info.Format, surface.bytes.data() + z * sliceBytes, surface.width, surface.height);
+        rgba.insert(rgba.end(), slice.begin(), slice.end());
+    }
+    ApplyColourKey(rgba, key);
+    return rgba;
+}
+
+// Each slice resampled to the new width and height, then the slices along the depth: with the
+// slices side by side as the rows of one image, that is a resampling of its height alone.
+std::vector<float> ResampleVolume(const std::vector<float>& rgba, UINT width, UINT height, UINT depth,
+                                  UINT targetWidth, UINT targetHeight, UINT targetDepth, D3DXResampleKind kind)
+{
+    std::size_t sliceFloats = static_cast<std::size_t>(width) * height * 4;
+    std::vector<float> slices;
+    for (UINT z = 0; z < depth; ++z) {
+        std::vector<float> slice(rgba.begin() + static_cast<std::ptrdiff_t>(z * sliceFloats),
+                                 rgba.begin() + static_cast<std::ptrdiff_t>((z + 1) * sliceFloats));
+        slice = D3DXResampleRgba(slice, width, height, targetWidth, targetHeight, kind);
+        slices.insert(slices.end(), slice.begin(), slice.end());
+    }
+    UINT sliceTexels = targetWidth * targetHeight;
+    return D3DXResampleRgba(slices, sliceTexels, depth, sliceTexels, targetDepth, kind);
+}
+
+// The texel bytes of every level of a volume texture, slices packed one after the other; like
+// BuildLevels, with resampling in three dimensions.
+std::vector<std::vector<std::uint8_t>> BuildVolumeLevels(const D3DXImage& image, const TexturePlan& plan, UINT levels,
+                                                         D3DCOLOR key)
+{
+    std::vector<std::vector<std::uint8_t>> out;
+    const D3DXIMAGE_INFO& info = image.info;
+    bool sameSize = plan.width == info.Width && plan.height == info.Height && plan.depth == info.Depth;
+    bool sameTexels = plan.format == info.Format && key == 0;
+    std::vector<float> current;
+    for (UINT level = 0; level < levels; ++level) {
+        UINT width = D3DMipExtent(plan.width, level);
+        UINT height = D3DMipExtent(plan.height, level);
+        UINT depth = D3DMipExtent(plan.depth, level);
+        bool fromFile = sameSize && level < info.MipLevels;
+        bool nextGenerated = level + 1 < levels && !(sameSize && level + 1 < info.MipLevels);
+        if (fromFile) {
+            if (sameTexels) {
+                out.push_back(image.Surface(0, level).bytes);
+                current = nextGenerated ? VolumeRgba(image, level, 0) : std::vector<float>{};
+                continue;
+            }
+            current = VolumeRgba(image, level, key);
+        } else if (level == 0) {
+            current = ResampleVolume(VolumeRgba(image, 0, key), info.Width, info.Height, info.Depth, width, height,
+                                     depth, plan.filter);
+        } else {
+            current = ResampleVolume(current, D3DMipExtent(plan.width, level - 1), D3DMipExtent(plan.height, level - 1),
+                                     D3DMipExtent(plan.depth, level - 1), width, height, depth, plan.mipFilter);
+        }
+        std::vector<std::uint8_t> bytes;
+        std::size_t sliceFloats = static_cast<std::size_t>(width) * height * 4;
+        for (UINT z = 0; z < depth; ++z) {
+            std::vector<float> slice(current.begin() + static_cast<std::ptrdiff_t>(z * sliceFloats),
+                                     current.begin() + static_cast<std::ptrdiff_t>((z + 1) * sliceFloats));
+            std::vector<std::uint8_t> texels = D3DXRgbaToTexels(plan.format, slice, width, height);
+            bytes.insert(bytes.end(), texels.begin(), texels.end());
+        }
+        out.push_back(std::move(bytes));
+    }
+    return out;
+}
+
 void CopyRows(const std::vector<std::uint8_t>& bytes, D3DFORMAT format, UINT height, const D3DLOCKED_RECT& locked)
 {
     UINT rows = D3DFormatRowCount(format, height);
@@ -222,7 +302,10 @@ HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const voi
     }
     TexturePlan plan;
     DWORD usage = 0;
-    hr = MakePlan(image.info, Width, Height, MipLevels, Format, Filter, MipFilter, plan);
+    if (image.info.Depth > 1) {
+        return D3DXERR_INVALIDDATA; // a volume map makes only a volume texture
+    }
+    hr = MakePlan(image.info, Width, Height, 1, MipLevels, Format, Filter, MipFilter, plan);
     if (hr == D3D_OK) {
         hr = ResolveUsage(Usage, Pool, usage);
     }
@@ -280,7 +363,7 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const
     }
     TexturePlan plan;
     DWORD usage = 0;
-    hr = MakePlan(image.info, Size, Size, MipLevels, Format, Filter, MipFilter, plan);
+    hr = MakePlan(image.info, Size, Size, 1, MipLevels, Format, Filter, MipFilter, plan);
     if (hr == D3D_OK) {
         hr = ResolveUsage(Usage, Pool, usage);
     }
@@ -318,4 +401,76 @@ HRESULT D3DXCreateCubeTextureFromFileInMemory(IDirect3DDevice9* pDevice, const v
     return D3DXCreateCubeTextureFromFileInMemoryEx(pDevice, pSrcData, SrcDataSize, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                                    D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                                    nullptr, nullptr, ppCubeTexture);
+}
+
+HRESULT D3DXCreateVolumeTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
+                                                  UINT Width, UINT Height, UINT Depth, UINT MipLevels, DWORD Usage,
+                                                  D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
+                                                  D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo,
+                                                  PALETTEENTRY* /*pPalette*/,
+                                                  IDirect3DVolumeTexture9** ppVolumeTexture)
+{
+    if (pDevice == nullptr || ppVolumeTexture == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *ppVolumeTexture = nullptr;
+    D3DXImage image;
+    HRESULT hr = ReadImage(pSrcData, SrcDataSize, image, pSrcInfo);
+    if (hr != D3D_OK) {
+        return hr;
+    }
+    if (image.faces != 1) {
+        return D3DXERR_INVALIDDATA; // a cube map does not make a volume
+    }
+    TexturePlan plan;
+    DWORD usage = 0;
+    hr = MakePlan(image.info, Width, Height, Depth, MipLevels, Format, Filter, MipFilter, plan);
+    if (hr == D3D_OK) {
+        hr = ResolveUsage(Usage, Pool, usage);
+    }
+    IDirect3DVolumeTexture9* volume = nullptr;
+    if (hr == D3D_OK) {
+        hr = pDevice->CreateVolumeTexture(plan.width, plan.height, plan.depth, plan.levels, usage, plan.format, Pool,
+                                          &volume, nullptr);
+    }
+    if (hr != D3D_OK) {
+        return hr;
+    }
+    UINT levels = volume->GetLevelCount();
+    std::vector<std::vector<std::uint8_t>> bytes = BuildVolumeLevels(image, plan, levels, ColorKey);
+    for (UINT level = 0; level < levels && hr == D3D_OK; ++level) {
+        UINT height = D3DMipExtent(plan.height, level);
+        UINT depth = D3DMipExtent(plan.depth, level);
+        UINT rows = D3DFormatRowCount(plan.format, height);
+        std::size_t sliceBytes = bytes[level].size() / depth;
+        std::size_t rowBytes = rows == 0 ? 0 : sliceBytes / rows;
+        D3DLOCKED_BOX locked{};
+        hr = volume->LockBox(level, &locked, nullptr, 0);
+        if (hr == D3D_OK) {
+            auto* base = static_cast<std::uint8_t*>(locked.pBits);
+            for (UINT z = 0; z < depth; ++z) {
+                for (UINT row = 0; row < rows; ++row) {
+                    std::memcpy(base + static_cast<std::ptrdiff_t>(z) * locked.SlicePitch +
+                                    static_cast<std::ptrdiff_t>(row) * locked.RowPitch,
+                                bytes[level].data() + z * sliceBytes + row * rowBytes, rowBytes);
+                }
+            }
+            hr = volume->UnlockBox(level);
+        }
+    }
+    if (hr != D3D_OK) {
+        volume->Release();
+        return hr;
+    }
+    *ppVolumeTexture = volume;
+    return D3D_OK;
+}
+
+HRESULT D3DXCreateVolumeTextureFromFileInMemory(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
+                                                IDirect3DVolumeTexture9** ppVolumeTexture)
+{
+    return D3DXCreateVolumeTextureFromFileInMemoryEx(pDevice, pSrcData, SrcDataSize, D3DX_DEFAULT, D3DX_DEFAULT,
+                                                     D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+                                                     D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr,
+                                                     ppVolumeTexture);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The D3DX 9 texture loaders the demo calls: the same names, arguments, results and constant values
 // as D3DX 9. Images are read from memory: PNG, JPEG, BMP, TGA and binary PPM (decoded to 8-bit
-// channels) and DDS (2D and cube maps with their mip chains; A8R8G8B8, X8R8G8B8, L8,
+// channels) and DDS (2D, cube and volume maps with their mip chains; A8R8G8B8, X8R8G8B8, L8,
 // A16B16G16R16F, DXT1, DXT3 and DXT5). Damaged or unreadable images give D3DXERR_INVALIDDATA, null
 // arguments D3DERR_INVALIDCALL; a format the loader cannot convert to gives D3DERR_NOTAVAILABLE.
 #include "d3d9/d3d9.h"
@@ -76,7 +76,8 @@ HRESULT D3DXGetImageInfoFromFileInMemory(const void* pSrcData, UINT SrcDataSize,
 // D3DX_DEFAULT or a D3DX_FILTER_ type with flags; flags alone take the default type. Filter NONE
 // places the image at the top left without scaling (transparent black beyond it). A D3DPOOL_DEFAULT
 // texture without D3DUSAGE_DYNAMIC, render-target or depth usage is made D3DUSAGE_DYNAMIC so that
-// it can be filled.
+// it can be filled. A cube map file gives its +X face; a volume map file of more than one slice is
+// D3DXERR_INVALIDDATA.
 HRESULT D3DXCreateTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
                                             UINT Width, UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format,
                                             D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
@@ -97,3 +98,15 @@ HRESULT D3DXCreateCubeTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const
 
 HRESULT D3DXCreateCubeTextureFromFileInMemory(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
                                               IDirect3DCubeTexture9** ppCubeTexture);
+
+// A volume texture from a DDS volume map (or from any 2D image, as one slice). Width, Height and
+// Depth have the meanings of Width above; a depth that differs from the file's resamples the
+// slices with Filter. A cube map file is D3DXERR_INVALIDDATA.
+HRESULT D3DXCreateVolumeTextureFromFileInMemoryEx(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
+                                                  UINT Width, UINT Height, UINT Depth, UINT MipLevels, DWORD Usage,
+                                                  D3DFORMAT Format, D3DPOOL Pool, DWORD Filter, DWORD MipFilter,
+                                                  D3DCOLOR ColorKey, D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
+                                                  IDirect3DVolumeTexture9** ppVolumeTexture);
+
+HRESULT D3DXCreateVolumeTextureFromFileInMemory(IDirect3DDevice9* pDevice, const void* pSrcData, UINT SrcDataSize,
+                                                IDirect3DVolumeTexture9** ppVolumeTexture);
