@@ -1,0 +1,76 @@
+#include "common/meshgen/MeshBuilder.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace meshgen {
+
+std::uint32_t MeshBuilder::AddVertex(Vec3 position, Vec3 normal, Vec2 uv)
+{
+    vertices_.push_back({position, normal, uv});
+    return static_cast<std::uint32_t>(vertices_.size() - 1);
+}
+
+void MeshBuilder::AddTriangle(std::uint32_t a, std::uint32_t b, std::uint32_t c)
+{
+    const std::size_t count = vertices_.size();
+    if (a >= count || b >= count || c >= count)
+        throw std::logic_error("mesh triangle refers to vertex " + std::to_string(std::max({a, b, c})) + " of " +
+                               std::to_string(count));
+    triangles_.push_back({a, b, c});
+}
+
+void MeshBuilder::AddQuad(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d)
+{
+    AddTriangle(a, b, c);
+    AddTriangle(a, c, d);
+}
+
+Vec3 PolygonNormal(const std::vector<Vec3>& corners)
+{
+    Vec3 normal;
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const Vec3& p = corners[i];
+        const Vec3& q = corners[(i + 1) % corners.size()];
+        normal.x += (p.y - q.y) * (p.z + q.z);
+        normal.y += (p.z - q.z) * (p.x + q.x);
+        normal.z += (p.x - q.x) * (p.y + q.y);
+    }
+    return normal;
+}
+
+void MeshBuilder::AddFlatPolygon(const std::vector<Vec3>& corners, const std::vector<Vec2>& uvs, Vec3 outside)
+{
+    if (corners.size() < 3 || uvs.size() != corners.size())
+        throw std::logic_error("flat polygon needs three or more corners, each with texture coordinates");
+    Vec3 normal = PolygonNormal(corners);
+    const bool reversed = Dot(normal, outside) < 0.0;
+    normal = Normalize(reversed ? -normal : normal);
+    std::vector<std::uint32_t> ids;
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const std::size_t k = reversed ? corners.size() - 1 - i : i;
+        ids.push_back(AddVertex(corners[k], normal, uvs[k]));
+    }
+    for (std::size_t i = 1; i + 1 < ids.size(); ++i)
+        AddTriangle(ids[0], ids[i], ids[i + 1]);
+}
+
+void MeshBuilder::Append(const MeshBuilder& other)
+{
+    const auto offset = static_cast<std::uint32_t>(vertices_.size());
+    vertices_.insert(vertices_.end(), other.vertices_.begin(), other.vertices_.end());
+    for (const auto& t : other.triangles_)
+        triangles_.push_back({t[0] + offset, t[1] + offset, t[2] + offset});
+}
+
+void MeshBuilder::Flip()
+{
+    for (auto& t : triangles_)
+        std::swap(t[1], t[2]);
+    for (auto& v : vertices_)
+        v.normal = -v.normal;
+}
+
+} // namespace meshgen

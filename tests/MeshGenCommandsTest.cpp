@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "MeshGenFiles.h"
+
+namespace {
+
+class MeshGenCommands : public ::testing::Test {
+protected:
+    std::string Path(const char* name) const { return (dir.path() / name).string(); }
+    TempDir dir;
+};
+
+// The same arguments give the same bytes, run after run.
+TEST_F(MeshGenCommands, SameArgumentsWriteTheSameBytes)
+{
+    const std::vector<std::vector<std::string>> commands = {
+        {"mesh", "gen", "sphere"},
+        {"mesh", "gen", "ground", "--seed", "9"},
+        {"mesh", "gen", "tunnel", "--noise", "0.2", "--bend", "1"},
+        {"mesh", "gen", "torusknot"},
+        {"mesh", "gen", "discoball", "--gap", "0.1"},
+        {"mesh", "text", "Orvala 2009", "--bevel", "0.02"},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[2]);
+        // The same file name each time: the frame is named after it.
+        const GeneratedMesh first = RunMeshTool(dir, command, "same.x");
+        const GeneratedMesh second = RunMeshTool(dir, command, "same.x");
+        if (!ReadBack(first) || !ReadBack(second))
+            continue;
+        EXPECT_FALSE(first.bytes.empty());
+        EXPECT_TRUE(first.bytes == second.bytes) << "the two files differ";
+    }
+}
+
+TEST_F(MeshGenCommands, MaterialOptionsAndNamesReachTheFile)
+{
+    const GeneratedMesh box = RunMeshTool(dir,
+                                          {"mesh", "gen", "box", "--material", "1,0.5,0.25,0.75", "--power", "8",
+                                           "--specular", "0.1,0.2,0.3", "--emissive", "0,0,0.5", "--texture",
+                                           "tex\\wall 1.png"},
+                                          "bigCube Shape.x");
+    if (!ReadBack(box))
+        return;
+    const XFileMaterial& m = box.model.meshes[0].materials[0];
+    EXPECT_EQ(m.faceColor, (std::array<float, 4>{1.0f, 0.5f, 0.25f, 0.75f}));
+    EXPECT_EQ(m.power, 8.0f);
+    EXPECT_EQ(m.specular, (std::array<float, 3>{0.1f, 0.2f, 0.3f}));
+    EXPECT_EQ(m.emissive, (std::array<float, 3>{0.0f, 0.0f, 0.5f}));
+    EXPECT_EQ(m.textureFilename, "tex\\wall 1.png");
+    // The frame is named after the file, made into a valid name.
+    EXPECT_NE(box.bytes.find("Frame bigCube_Shape {"), std::string::npos);
+    EXPECT_EQ(box.bytes.compare(0, 16, "xof 0303txt 0032"), 0);
+
+    const GeneratedMesh plain = RunMeshTool(dir, {"mesh", "gen", "cone", "--material", "0.2,0.4,0.6", "--name", "ucone"});
+    if (!ReadBack(plain))
+        return;
+    const XFileMaterial& p = plain.model.meshes[0].materials[0];
+    EXPECT_EQ(p.faceColor, (std::array<float, 4>{0.2f, 0.4f, 0.6f, 1.0f}));
+    EXPECT_TRUE(p.textureFilename.empty());
+    EXPECT_EQ(plain.bytes.find("TextureFilename"), std::string::npos);
+    EXPECT_NE(plain.bytes.find("Frame ucone {"), std::string::npos);
+    EXPECT_EQ(plain.model.meshes[0].name, "uconeMesh");
+}
+
+struct BadCommand {
+    std::vector<std::string> args; // the output file is added at the end unless `noOutput`
+    const char* message;
+    bool noOutput = false;
+};
+
+// Bad command lines end with a usage error naming the fault, exit code 1 and no file.
+TEST_F(MeshGenCommands, BadOptionsAreRefusedWithoutWritingAFile)
+{
+    const std::vector<BadCommand> cases = {
+        {{"mesh", "gen"}, "mesh gen needs a kind and an output file", true},
+        {{"mesh", "gen", "teapot"}, "unknown mesh kind \"teapot\""},
+        {{"mesh", "gen", "sphere"}, "mesh gen needs an output file", true},
+        {{"mesh", "gen", "sphere", "extra.x"}, "takes one output file, not 2 words"},
+        {{"mesh", "gen", "sphere", "--sides", "8"}, "unknown option \"--sides\""},
+        {{"mesh", "gen", "sphere", "--segments", "8", "--segments", "9"}, "option --segments given twice"},
+        {{"mesh", "gen", "sphere", "--segments"}, "option --segments needs 1 value", true},
+        {{"mesh", "gen", "sphere", "--segments", "2"}, "--segments must be a whole number from 3 to 1024, not 2"},
+        {{"mesh", "gen", "sphere", "--segments", "99999999999999"}, "--segments must be a whole number from 3"},
+        {{"mesh", "gen", "sphere", "--segments", "8.5"}, "--segments takes a whole number, not \"8.5\""},
+        {{"mesh", "gen", "sphere", "--radius", "-1"}, "--radius must be a number above 0, not -1"},
+        {{"mesh", "gen", "sphere", "--radius", "nan"}, "--radius takes numbers, not \"nan\""},
+        {{"mesh", "gen", "box", "--size", "1", "x", "1"}, "--size takes numbers, not \"x\""},
+        {{"mesh", "gen", "box", "--size", "1", "0", "1"}, "--size must be a number above 0"},
+        {{"mesh", "gen", "openbox", "--open", "top"}, "--open must be none, +x, -x, +y, -y, +z or -z"},
+        {{"mesh", "gen", "roundedcube", "--radius", "0.6"}, "--radius must be a number from 0 to 0.5"},
+        {{"mesh", "gen", "torusknot", "--tube", "0.5"}, "--tube 0.5 is too thick"},
+        {{"mesh", "gen", "torusknot", "--p", "2", "--q", "4"}, "share a factor"},
+        {{"mesh", "gen", "discoball", "--gap", "0.7"}, "--gap must be a number from 0 to 0.5"},
+        {{"mesh", "gen", "tube", "--noise", "0.9"}, "--noise must be a number from 0 to 0.5"},
+        {{"mesh", "gen", "ground", "--seed", "-3"}, "--seed must be a whole number from 0 to 4294967295"},
+        {{"mesh", "gen", "box", "--material", "1,1"}, "--material takes 3 or 4 comma-separated numbers"},
+        {{"mesh", "gen", "box", "--specular", "1,1,1,1"}, "--specular takes 3 comma-separated numbers"},
+        {{"mesh", "gen", "box", "--power", "-2"}, "--power must not be negative"},
+        {{"mesh", "gen", "box", "--texture", "a\"b.png"}, "--texture must be a file name"},
+        {{"mesh", "gen", "box", "--name", "9lives"}, "--name must be letters, digits and '_'"},
+        {{"mesh", "text"}, "mesh text takes the text and an output file", true},
+        {{"mesh", "text", "A", "--depth", "0"}, "--depth must be a number from 0.001 to 100, not 0"},
+        {{"mesh", "text", "A", "--bevel", "0.2"}, "--bevel must be less than half of --depth"},
+        {{"mesh", "text", "A", "--curve-steps", "0"}, "--curve-steps must be a whole number from 1 to 64, not 0"},
+    };
+    for (const BadCommand& bad : cases) {
+        std::vector<std::string> args = bad.args;
+        const std::string out = Path("never.x");
+        if (!bad.noOutput)
+            args.push_back(out);
+        std::string line;
+        for (const auto& a : args)
+            line += a + " ";
+        SCOPED_TRACE(line);
+        const ToolResult result = RunTool(args);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.err.find(bad.message), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("usage:\norvala-tool mesh "), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+TEST_F(MeshGenCommands, AnUnwritableOutputFailsWithoutAUsage)
+{
+    const std::string out = Path("no-such-folder/sphere.x");
+    const ToolResult result = RunTool({"mesh", "gen", "sphere", out});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("cannot write \"" + out + "\""), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(MeshGenCommands, OptionsChangeTheGeometry)
+{
+    const GeneratedMesh small = RunMeshTool(dir, {"mesh", "gen", "sphere", "--segments", "6", "--rings", "3"});
+    const GeneratedMesh large = RunMeshTool(dir, {"mesh", "gen", "sphere", "--segments", "12", "--rings", "5", "--radius", "3"});
+    if (!ReadBack(small) || !ReadBack(large))
+        return;
+    // Columns and rows of vertices, one column repeated at the seam.
+    EXPECT_EQ(small.model.meshes[0].positions.size(), 7u * 4u);
+    EXPECT_EQ(large.model.meshes[0].positions.size(), 13u * 6u);
+    EXPECT_GE(meshgen::DistanceToSurface(large.mesh, {0, 0, 0}), 3.0);
+}
+
+} // namespace
