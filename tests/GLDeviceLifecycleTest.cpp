@@ -79,6 +79,34 @@ TEST_F(GLDeviceLifecycleTest, ScenesPairAndPresentKeepsTheFrameReadable)
     EXPECT_EQ(ReadBackBuffer(), asColours);
 }
 
+TEST_F(GLDeviceLifecycleTest, ObjectsOutliveTheDestroyedWindow)
+{
+    // Direct3D lets a device's objects be released after its window is gone; the GL names are
+    // then deleted on a context of the device's own, and presenting keeps the readable frame.
+    IDirect3DVertexShader9* shader = nullptr;
+    ASSERT_EQ(device->CreateVertexShader("in vec4 POSITION0; void main() { gl_Position = POSITION0; }", &shader),
+              D3D_OK);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    UseColourShaders();
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    DrawRect(0, 0, 8, 8, kRed);
+    ASSERT_EQ(device->EndScene(), D3D_OK);
+    UnregisterSDLWindow(hwnd);
+    hwnd = nullptr;
+    SDL_DestroyWindow(window);
+    window = nullptr;
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kRed, 1.f, 0), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    std::vector<std::uint8_t> frame;
+    UINT w = 0, h = 0;
+    ASSERT_EQ(device->GetPresentedFrame(frame, w, h), D3D_OK);
+    EXPECT_EQ(frame[2], 0xFF);
+    EXPECT_EQ(shader->Release(), 0u);
+    EXPECT_EQ(texture->Release(), 0u);
+    // The device itself and its remaining objects go at tear-down, still without the window.
+}
+
 TEST_F(GLDeviceLifecycleTest, ResetFailsWhileVideoMemoryResourcesLiveAndSucceedsAfterRelease)
 {
     IDirect3DTexture9* texture = nullptr;

@@ -1,167 +1,172 @@
 #include "DXFramework.h"
 
 #include "DXError.h"
+#include "FrameworkState.h"
 #include "FrameworkEx.h"
 #include "crt/CRand.h"
 
-namespace {
-IDirect3DDevice9* device = nullptr;
-HWND window = nullptr;
-unsigned width = 800;
-unsigned height = 450;
-unsigned contentWidth = 800;
-unsigned contentHeight = 450;
-D3DMULTISAMPLE_TYPE multiSampleType = static_cast<D3DMULTISAMPLE_TYPE>(4);
-DWORD multiSampleQuality = 0;
-bool highVRAM = true;
-IDirect3DSurface9* depthSurface = nullptr;
-IDirect3DSurface9* plainDepthSurface = nullptr;
-sync::Device* syncDevice = nullptr;
-EffectSemantics* globalEffect = nullptr;
-bool redraw = true; // one extra frame at start is harmless
-std::function<void()>& DeviceLostHandler()
+FrameworkState& State()
 {
-    static std::function<void()> handler;
-    return handler;
+    static FrameworkState state;
+    return state;
 }
-} // namespace
 
 IDirect3DDevice9* DXFramework::GetDevice()
 {
-    return device;
+    return State().device;
 }
 
 void DXFramework::SetDevice(IDirect3DDevice9* newDevice)
 {
-    device = newDevice;
+    State().device = newDevice;
+}
+
+IDirect3D9* DXFramework::GetDirect3D()
+{
+    return State().direct3d;
+}
+
+void DXFramework::SetDirect3D(IDirect3D9* newDirect3d)
+{
+    State().direct3d = newDirect3d;
 }
 
 HWND DXFramework::GetWindow()
 {
-    return window;
+    return State().window;
 }
 
 void DXFramework::SetWindow(HWND newWindow)
 {
-    window = newWindow;
+    State().window = newWindow;
 }
 
 unsigned DXFramework::GetWidth()
 {
-    return width;
+    return State().display.width;
 }
 
 unsigned DXFramework::GetHeight()
 {
-    return height;
+    return State().display.height;
 }
 
 unsigned DXFramework::GetContentWidth()
 {
-    return contentWidth;
+    return State().display.contentWidth;
 }
 
 unsigned DXFramework::GetContentHeight()
 {
-    return contentHeight;
+    return State().display.contentHeight;
 }
 
 void DXFramework::SetBackBufferSize(unsigned newWidth, unsigned newHeight)
 {
-    width = newWidth;
-    height = newHeight;
-    contentWidth = newWidth;
-    contentHeight = static_cast<unsigned>((static_cast<unsigned long long>(newWidth) * 9u) / 16u);
+    State().display.width = newWidth;
+    State().display.height = newHeight;
+    State().display.contentWidth = newWidth;
+    State().display.contentHeight = (newWidth * 9u) / 16u;
 }
 
 void DXFramework::GetMultiSample(D3DMULTISAMPLE_TYPE* type, DWORD* quality)
 {
     if (type)
-        *type = multiSampleType;
+        *type = State().display.multiSampleType;
     if (quality)
-        *quality = multiSampleQuality;
+        *quality = State().display.multiSampleQuality;
 }
 
 void DXFramework::SetMultiSample(D3DMULTISAMPLE_TYPE type, DWORD quality)
 {
-    multiSampleType = type;
-    multiSampleQuality = quality;
+    State().display.multiSampleType = type;
+    State().display.multiSampleQuality = quality;
 }
 
 bool DXFramework::IsHighVRAM()
 {
-    return highVRAM;
+    return State().display.highVRAM;
 }
 
 void DXFramework::SetHighVRAM(bool high)
 {
-    highVRAM = high;
+    State().display.highVRAM = high;
+}
+
+DXFramework::DisplaySettings DXFramework::GetDisplaySettings()
+{
+    return State().display;
+}
+
+void DXFramework::SetDisplaySettings(const DisplaySettings& settings)
+{
+    State().display = settings;
 }
 
 void DXFramework::SetDepthSurfaces(IDirect3DSurface9* main, IDirect3DSurface9* plain)
 {
-    depthSurface = main;
-    plainDepthSurface = plain;
+    State().depthSurface = main;
+    State().plainDepthSurface = plain;
 }
 
 void DXFramework::SetMainDepthSurface()
 {
-    CHECK_RESULT(device->SetDepthStencilSurface(depthSurface));
+    CHECK_RESULT(State().device->SetDepthStencilSurface(State().depthSurface));
 }
 
 void DXFramework::SetPlainDepthSurface()
 {
-    device->SetDepthStencilSurface(plainDepthSurface);
+    State().device->SetDepthStencilSurface(State().plainDepthSurface);
 }
 
 sync::Device* DXFramework::GetSyncDevice()
 {
-    if (!syncDevice)
+    if (!State().syncDevice)
         throw FrameworkEx("[DXFramework::GetSyncDevice] No sync device has been created");
-    return syncDevice;
+    return State().syncDevice;
 }
 
-void DXFramework::SetSyncDevice(sync::Device* device)
+void DXFramework::SetSyncDevice(sync::Device* newDevice)
 {
-    syncDevice = device;
+    State().syncDevice = newDevice;
 }
 
 EffectSemantics* DXFramework::GetGlobalEffect()
 {
-    return globalEffect;
+    return State().globalEffect;
 }
 
 void DXFramework::SetGlobalEffect(EffectSemantics* effect)
 {
-    globalEffect = effect;
+    State().globalEffect = effect;
 }
 
 void DXFramework::RequestRedraw()
 {
-    redraw = true;
+    State().redraw = true;
 }
 
 bool DXFramework::IsRedrawRequested()
 {
-    return redraw;
+    return State().redraw;
 }
 
 void DXFramework::ClearRedrawRequest()
 {
-    redraw = false;
+    State().redraw = false;
 }
 
 void DXFramework::Log(const std::string& /*text*/) {}
 
 void DXFramework::HandleDeviceLost()
 {
-    if (DeviceLostHandler())
-        DeviceLostHandler()();
+    if (State().deviceLostHandler)
+        State().deviceLostHandler();
 }
 
 void DXFramework::SetDeviceLostHandler(std::function<void()> handler)
 {
-    DeviceLostHandler() = std::move(handler);
+    State().deviceLostHandler = std::move(handler);
 }
 
 float RandomRange(float min, float max)

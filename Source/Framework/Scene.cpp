@@ -1,5 +1,8 @@
 #include "Scene.h"
 
+#include "RenderTargetResources/RTCubeHandler/RTCubeHandler.h"
+#include "RenderTargetResources/RTHandler/RTHandler.h"
+
 #include <tinyxml.h>
 
 #include <cstdio>
@@ -196,4 +199,38 @@ void Scene::UpdateSemantics()
     }
     lightHandler->Update(time);
     transformHandler->Update(time);
+}
+
+void Scene::RequestTexture(const std::string& targetName, int width, int height, D3DFORMAT format)
+{
+    textures[targetName] = RTHandler::Request(format, static_cast<DWORD>(width), static_cast<DWORD>(height));
+}
+
+void Scene::RequestCubeTexture(const std::string& targetName, int edgeLength, D3DFORMAT format)
+{
+    cubeTextures[targetName] = RTCubeHandler::Request(format, static_cast<DWORD>(edgeLength));
+}
+
+RENDERTEXTURE* Scene::GetTexture(const std::string& targetName)
+{
+    auto found = textures.find(targetName);
+    if (found == textures.end())
+        throw FrameworkEx("[Scene::GetTexture] Could not find rendertexture \"" + targetName + "\"");
+    return RTHandler::GetTexture(found->second);
+}
+
+RENDERCUBETEXTURE* Scene::GetCubeTexture(const std::string& targetName)
+{
+    auto found = cubeTextures.find(targetName);
+    if (found == cubeTextures.end())
+        throw FrameworkEx("[Scene::GetCubeTexture] Could not find rendercubetexture \"" + targetName + "\"");
+    return RTCubeHandler::FetchCubeTexture(found->second);
+}
+
+void Scene::UnrequestTargets()
+{
+    for (const auto& [targetName, handle] : textures)
+        RTHandler::Unrequest(handle);
+    for (const auto& [targetName, handle] : cubeTextures)
+        RTCubeHandler::Unrequest(handle);
 }

@@ -1,10 +1,15 @@
 #pragma once
+#include <map>
 #include <memory>
 #include <string>
+
+#include "d3d9/d3d9.h"
 
 class CamHandler;
 class LightHandler;
 class TransformHandler;
+struct RENDERTEXTURE;
+struct RENDERCUBETEXTURE;
 
 // The base of the demo's scenes: the operations through which the scene handler and the
 // framework drive a scene, its cameras, lights and transforms read from its description
@@ -34,6 +39,16 @@ public:
     // Reads the scene description "Data\\" + fileName and rebuilds the cameras, lights and
     // transforms from it.
     void LoadSceneData(std::string fileName);
+    // Takes a render texture / cube texture of that description from the pools and keeps its
+    // handle under `name` (replacing, without giving back, a handle already kept there).
+    void RequestTexture(const std::string& name, int width, int height, D3DFORMAT format);
+    void RequestCubeTexture(const std::string& name, int edgeLength, D3DFORMAT format);
+    // The pool record kept under `name`; FrameworkEx when the name was never requested.
+    RENDERTEXTURE* GetTexture(const std::string& name);
+    RENDERCUBETEXTURE* GetCubeTexture(const std::string& name);
+    // Gives every kept handle back to its pool; the names stay for the next AcquireTargets.
+    void UnrequestTargets();
+
     // Publishes the active camera and the animation time to every effect through the
     // "Global" effect, and advances the cameras, lights and transforms.
     void UpdateSemantics();
@@ -48,4 +63,6 @@ protected:
     std::unique_ptr<CamHandler> camHandler;
     std::unique_ptr<LightHandler> lightHandler;
     std::unique_ptr<TransformHandler> transformHandler;
+    std::map<std::string, DWORD> textures;
+    std::map<std::string, DWORD> cubeTextures;
 };

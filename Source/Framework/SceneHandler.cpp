@@ -129,3 +129,18 @@ const std::vector<Scene*>& SceneHandler::GetScenes()
 {
     return scenes;
 }
+
+void SceneHandler::RenderCurrent()
+{
+    IDirect3DDevice9* device = DXFramework::GetDevice();
+    device->BeginScene();
+    DXFramework::ClearBorders();
+    if (Scene* scene = GetCurrent())
+        scene->Render();
+    device->EndScene();
+}
+
+bool SceneHandler::HasEnteredScene()
+{
+    return lastIndex != kNoScene;
+}

@@ -31,10 +31,14 @@ public:
     // Per drawn frame: select, switch when the index changed, update.
     static void Idle();
     static void PrepareTargets();
+    // BeginScene, the framework's border clearing, the current scene's Render, EndScene.
+    static void RenderCurrent();
     static void CreateSceneResources();
     static void ReleaseSceneResources();
 
     static Scene* GetCurrent();
+    // True once a drawn frame has entered a scene (the current one then holds its targets).
+    static bool HasEnteredScene();
     static const std::vector<Scene*>& GetScenes();
 
     // The index used in the previous drawn frame; 4294967295 before the first.

@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
 #include <tuple>
 
 #include "d3d9/D3DFormatInfo.h"
@@ -201,9 +205,66 @@ bool Contains(const std::vector<UINT>& list, UINT value)
 
 } // namespace
 
+bool ApplyAdapterCapsOverride(const char* text, GLAdapterInfo& info)
+{
+    GLAdapterInfo changed = info;
+    D3DCAPS9& c = changed.caps;
+    const std::pair<const char*, DWORD*> fields[] = {
+        {"NumSimultaneousRTs", &c.NumSimultaneousRTs},     {"VertexShaderVersion", &c.VertexShaderVersion},
+        {"PixelShaderVersion", &c.PixelShaderVersion},     {"MaxTextureWidth", &c.MaxTextureWidth},
+        {"MaxTextureHeight", &c.MaxTextureHeight},         {"MaxVolumeExtent", &c.MaxVolumeExtent},
+        {"TextureCaps", &c.TextureCaps},                   {"PrimitiveMiscCaps", &c.PrimitiveMiscCaps},
+        {"VertexProcessingCaps", &c.VertexProcessingCaps},
+    };
+    std::string all(text ? text : "");
+    std::size_t at = 0;
+    while (at <= all.size()) {
+        std::size_t end = all.find_first_of(";,", at);
+        if (end == std::string::npos)
+            end = all.size();
+        const std::string pair = all.substr(at, end - at);
+        at = end + 1;
+        if (pair.empty())
+            continue;
+        const std::size_t equals = pair.find('=');
+        if (equals == std::string::npos)
+            return false;
+        const std::string name = pair.substr(0, equals);
+        const std::string value = pair.substr(equals + 1);
+        char* rest = nullptr;
+        const unsigned long number = std::strtoul(value.c_str(), &rest, 0);
+        if (value.empty() || *rest != '\0')
+            return false;
+        if (name == "HalfFloatBlending") {
+            changed.halfFloatBlending = changed.halfFloatBlending && number != 0;
+            continue;
+        }
+        bool known = false;
+        for (const auto& field : fields) {
+            if (name == field.first) {
+                *field.second = static_cast<DWORD>(number);
+                known = true;
+            }
+        }
+        if (!known)
+            return false;
+    }
+    info = changed;
+    return true;
+}
+
 const GLAdapterInfo& GetGLAdapterInfo()
 {
     static const GLAdapterInfo info = Probe();
+    return info;
+}
+
+GLAdapterInfo GetReportedAdapterInfo()
+{
+    GLAdapterInfo info = GetGLAdapterInfo();
+    if (const char* limits = std::getenv("ORVALA_D3D_CAPS"); limits && info.valid)
+        if (!ApplyAdapterCapsOverride(limits, info))
+            std::fprintf(stderr, "ORVALA_D3D_CAPS ignored: cannot read \"%s\"\n", limits);
     return info;
 }
 

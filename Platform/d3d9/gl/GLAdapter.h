@@ -32,6 +32,18 @@ struct GLAdapterInfo {
 // The adapter, probed on the first call (SDL video is started when needed).
 const GLAdapterInfo& GetGLAdapterInfo();
 
+// The adapter as IDirect3D9 reports it: GetDeviceCaps and CheckDeviceFormat answer from this.
+// ORVALA_D3D_CAPS, read at every call, makes the adapter look weaker than it is, to try the demo
+// on the hardware it refuses: "Field=value" pairs separated by ';' or ',' replace capability
+// fields (NumSimultaneousRTs, VertexShaderVersion, PixelShaderVersion, MaxTextureWidth,
+// MaxTextureHeight, MaxVolumeExtent, TextureCaps, PrimitiveMiscCaps, VertexProcessingCaps;
+// decimal or 0x hex), and "HalfFloatBlending=0" takes blending on 16-bit float targets away.
+GLAdapterInfo GetReportedAdapterInfo();
+
+// Applies an ORVALA_D3D_CAPS text to an adapter description; false, leaving `info` as it was,
+// when a pair names no known field or its value is not a number.
+bool ApplyAdapterCapsOverride(const char* text, GLAdapterInfo& info);
+
 // The sample counts of a format's renderbuffers; empty for formats that cannot be multisampled.
 const std::vector<UINT>& GLSampleCounts(const GLAdapterInfo& info, D3DFORMAT format);
 

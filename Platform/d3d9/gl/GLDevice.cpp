@@ -259,7 +259,8 @@ HRESULT CreateGLDevice(IDirect3D9* direct3d, SDL_Window* window, DWORD behaviorF
     return GLDevice::Create(direct3d, window, behaviorFlags, presentParameters, device);
 }
 
-GLDevice::GLDevice(IDirect3D9* direct3d, SDL_Window* window) : direct3d_(direct3d), window_(window)
+GLDevice::GLDevice(IDirect3D9* direct3d, SDL_Window* window)
+    : direct3d_(direct3d), window_(window), windowId_(window ? SDL_GetWindowID(window) : 0)
 {
     if (direct3d_)
         direct3d_->AddRef();
@@ -347,6 +348,9 @@ HRESULT GLDevice::Init(D3DPRESENT_PARAMETERS* params)
     context_ = SDL_GL_CreateContext(window_);
     if (!context_)
         return D3DERR_NOTAVAILABLE;
+    // Made now, while the device's window exists: SDL unloads GL with its last GL window, and
+    // the context must outlive the device's window (see ContextWindow).
+    spareWindow_ = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     MakeCurrent();
     glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
     glCreateVertexArrays(1, &vao_);
@@ -551,19 +555,31 @@ GLDevice::~GLDevice()
         glDeleteSamplers(static_cast<GLsizei>(samplers_.size()), samplers_.data());
         glDeleteBuffers(1, &upBuffer_);
         glDeleteRenderbuffers(1, &presented_);
-        SDL_GL_MakeCurrent(window_, nullptr);
+        SDL_GL_MakeCurrent(ContextWindow(), nullptr);
         SDL_GL_DeleteContext(context_);
     }
+    if (spareWindow_)
+        SDL_DestroyWindow(spareWindow_);
     for (GLDeviceChild* child : std::vector<GLDeviceChild*>(children_.begin(), children_.end()))
         child->DetachFromDevice();
     if (direct3d_)
         direct3d_->Release();
 }
 
+SDL_Window* GLDevice::ContextWindow()
+{
+    if (windowId_ != 0 && SDL_GetWindowFromID(windowId_) == window_)
+        return window_;
+    return spareWindow_;
+}
+
 void GLDevice::MakeCurrent()
 {
-    if (context_ && SDL_GL_GetCurrentContext() != context_)
-        SDL_GL_MakeCurrent(window_, context_);
+    if (!context_)
+        return;
+    SDL_Window* window = ContextWindow();
+    if (SDL_GL_GetCurrentContext() != context_ || SDL_GL_GetCurrentWindow() != window)
+        SDL_GL_MakeCurrent(window, context_);
 }
 
 void GLDevice::RegisterChild(GLDeviceChild* child)
@@ -1942,6 +1958,11 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
     presentedHeight_ = backBuffer_->Height();
     hasPresented_ = true;
     // ... and from there into the window, upside down: GL's window rows start at the bottom.
+    // A window that is gone keeps only the readable copy.
+    if (ContextWindow() != window_) {
+        DetachScratch();
+        return D3D_OK;
+    }
     int windowWidth = 0, windowHeight = 0;
     SDL_GL_GetDrawableSize(window_, &windowWidth, &windowHeight);
     RECT d = pDestRect ? *pDestRect : RECT{0, 0, windowWidth, windowHeight};

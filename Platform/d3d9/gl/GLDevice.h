@@ -171,6 +171,13 @@ private:
 
     IDirect3D9* direct3d_;
     SDL_Window* window_;
+    // The window's id: the window may be destroyed while the device and its objects live on
+    // (Direct3D lets them be released later). The context is then made current on a hidden
+    // window of the device's own, so that the objects' GL names can still be deleted.
+    Uint32 windowId_ = 0;
+    SDL_Window* spareWindow_ = nullptr;
+    // The device's window while it exists, else the spare one.
+    SDL_Window* ContextWindow();
     SDL_GLContext context_ = nullptr;
     D3DPRESENT_PARAMETERS params_{};
     GLStateCache state_;

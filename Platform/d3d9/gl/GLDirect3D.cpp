@@ -75,7 +75,7 @@ HRESULT GLDirect3D::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFO
     const HRESULT hr = CheckAdapter(Adapter, DeviceType);
     if (hr < 0)
         return hr;
-    const GLAdapterInfo& info = GetGLAdapterInfo();
+    const GLAdapterInfo info = GetReportedAdapterInfo();
     if (!info.valid)
         return D3DERR_NOTAVAILABLE;
     return GLCheckDeviceFormat(info, AdapterFormat, Usage, RType, CheckFormat);
@@ -113,7 +113,7 @@ HRESULT GLDirect3D::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9*
     const HRESULT hr = CheckAdapter(Adapter, DeviceType);
     if (hr < 0)
         return hr;
-    const GLAdapterInfo& info = GetGLAdapterInfo();
+    const GLAdapterInfo info = GetReportedAdapterInfo();
     if (!info.valid)
         return D3DERR_NOTAVAILABLE;
     *pCaps = info.caps;

@@ -1,0 +1,215 @@
+#include "DXEffect/DXEffectHandler.h"
+#include "DXError.h"
+#include "DXFramework.h"
+#include "FrameworkEx.h"
+#include "FrameworkState.h"
+#include "ModuleHandler.h"
+#include "RenderTargetResources/RSHandler/RSHandler.h"
+#include "RenderTargetResources/RTCubeHandler/RTCubeHandler.h"
+#include "RenderTargetResources/RTHandler/RTHandler.h"
+#include "Scene.h"
+#include "SceneHandler.h"
+#include "Timer.h"
+
+namespace {
+
+template <typename T>
+void ReleaseAndClear(T*& object)
+{
+    if (object) {
+        object->Release();
+        object = nullptr;
+    }
+}
+
+} // namespace
+
+void DXFramework::CreateResources()
+{
+    FrameworkState& state = State();
+    IDirect3DDevice9* device = GetDevice();
+    device->GetRenderTarget(0, &state.backBuffer);
+
+    const DisplaySettings settings = GetDisplaySettings();
+    CHECK_RESULT(device->CreateDepthStencilSurface(2048, 2048, D3DFMT_D24S8, settings.multiSampleType, 0, TRUE,
+                                                   &state.depthSurface, nullptr));
+    if (settings.multiSampleType != D3DMULTISAMPLE_NONE)
+        CHECK_RESULT(device->CreateDepthStencilSurface(2048, 2048, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, TRUE,
+                                                       &state.plainDepthSurface, nullptr));
+    else
+        state.plainDepthSurface = state.depthSurface;
+    SetMainDepthSurface();
+
+    SceneHandler::PrepareTargets();
+
+    CreateNoiseVolume();
+    CreateNoiseVectors();
+
+    CHECK_RESULT(D3DXCreateEffectPool(&state.effectPool));
+    DXEffectHandler::AddEffect("Global", "global.fx", state.effectPool);
+    DXEffectHandler::SetActiveEffect("Global");
+    globalEffect = DXEffectHandler::GetActiveEffect();
+    SetGlobalEffect(globalEffect);
+    DXEffectHandler::SetTextureBySemantic("NOISETEX", noiseTexture);
+    DXEffectHandler::SetTextureBySemantic("NOISEVECTEX", noiseVecTexture);
+
+    if (Scene* loader = SceneHandler::FindScene("LoaderBarScene"))
+        loader->CreateResources();
+    ModuleHandler::CreateModuleResources(true);
+    SceneHandler::CreateSceneResources();
+    ModuleHandler::CreateModuleResources(false);
+
+    // The playback clock starts at 0 when the demo has loaded; a rebuild after a lost device
+    // keeps it, so the picture stays with the music.
+    if (!state.loaded) {
+        state.loaded = true;
+        Timer::Restart(0.0f, 0.0f);
+        Timer::Restart(0.0f, 0.0f);
+    }
+}
+
+void DXFramework::ReleaseResources()
+{
+    FrameworkState& state = State();
+    SceneHandler::ReleaseSceneResources();
+    ModuleHandler::ReleaseModuleResources();
+    // The noise textures are shared values of the pool, which the other effects keep alive: take
+    // them out of it so that nothing holds them once they are released.
+    if (globalEffect) {
+        if (globalEffect->GetHandleBySemantic("NOISETEX"))
+            globalEffect->SetTextureBySemantic("NOISETEX", nullptr);
+        if (globalEffect->GetHandleBySemantic("NOISEVECTEX"))
+            globalEffect->SetTextureBySemantic("NOISEVECTEX", nullptr);
+    }
+    DXEffectHandler::RemoveEffect("Global");
+    globalEffect = nullptr;
+    SetGlobalEffect(nullptr);
+    ReleaseAndClear(state.effectPool);
+    ReleaseAndClear(noiseTexture);
+    ReleaseAndClear(noiseVecTexture);
+    // With no multisampling one surface serves both roles and is released once.
+    if (state.plainDepthSurface == state.depthSurface)
+        state.plainDepthSurface = nullptr;
+    ReleaseAndClear(state.depthSurface);
+    ReleaseAndClear(state.plainDepthSurface);
+    ReleaseAndClear(state.backBuffer);
+}
+
+bool DXFramework::RebuildDevice()
+{
+    IDirect3DDevice9* device = GetDevice();
+    if (!device)
+        return true;
+    // A device still lost cannot be reset; try again later without releasing anything twice.
+    if (device->TestCooperativeLevel() == D3DERR_DEVICELOST)
+        return false;
+    deviceLost = false;
+    // The scene on screen gives its targets back and takes them again after the rebuild, so the
+    // pools' preparation pass finds them idle and makes no second set.
+    Scene* current = SceneHandler::GetCurrent();
+    const bool holding = current && (SceneHandler::HasEnteredScene() || State().loadCount > 0);
+    if (holding)
+        current->ReleaseTargets();
+    ReleaseResources();
+    RTHandler::ReleaseDeviceResources();
+    RSHandler::ReleaseDeviceResources();
+    RTCubeHandler::ReleaseDeviceResources();
+    const HRESULT reset = device->Reset(&presentParams);
+    if (reset == D3DERR_DEVICELOST) {
+        deviceLost = true;
+        return false;
+    }
+    if (reset != D3D_OK)
+        CHECK_RESULT(reset);
+    RTHandler::RecreateDeviceResources();
+    RSHandler::RecreateDeviceResources();
+    RTCubeHandler::RecreateDeviceResources();
+    CreateResources();
+    if (holding) {
+        current->AcquireTargets();
+        current->SetConstants();
+    }
+    RequestRedraw();
+    return !deviceLost;
+}
+
+void DXFramework::RenderFrame()
+{
+    SceneHandler::RenderCurrent();
+    CHECK_RESULT(GetDevice()->Present(nullptr, nullptr, nullptr, nullptr));
+}
+
+void DXFramework::ClearBorders()
+{
+    IDirect3DDevice9* device = GetDevice();
+    SetBackBufferTarget();
+    SetContentViewport(0.0f, 1.0f);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(0, 0, 0, 0), 0.0f, 0);
+    const unsigned width = GetWidth();
+    const unsigned height = GetHeight();
+    const unsigned contentHeight = GetContentHeight();
+    const unsigned bar = (height - contentHeight) >> 1;
+    D3DVIEWPORT9 viewport = {0, 0, width, bar, 0.0f, 1.0f};
+    if (bar > 0) {
+        device->SetViewport(&viewport);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(0, 0, 0, 0), 0.0f, 0);
+    }
+    viewport.Y = contentHeight + bar;
+    viewport.Height = height - viewport.Y;
+    if (viewport.Height != 0) {
+        device->SetViewport(&viewport);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(0, 0, 0, 0), 0.0f, 0);
+    }
+}
+
+void DXFramework::SetContentViewport(float minZ, float maxZ)
+{
+    const unsigned height = GetHeight();
+    const unsigned contentHeight = GetContentHeight();
+    D3DVIEWPORT9 viewport = {0, (height - contentHeight) >> 1, GetContentWidth(), contentHeight, minZ, maxZ};
+    GetDevice()->SetViewport(&viewport);
+}
+
+void DXFramework::SetBackBufferTarget()
+{
+    SetMainDepthSurface();
+    GetDevice()->SetRenderTarget(0, State().backBuffer);
+}
+
+IDirect3DSurface9* DXFramework::GetBackBuffer()
+{
+    return State().backBuffer;
+}
+
+ID3DXEffectPool* DXFramework::GetEffectPool()
+{
+    return State().effectPool;
+}
+
+int DXFramework::GetLoadCount()
+{
+    return State().loadCount;
+}
+
+void DXFramework::DrawLoaderFrame()
+{
+    FrameworkState& state = State();
+    if (state.loaded)
+        return;
+    state.loadCount += 1;
+    Scene* loader = SceneHandler::FindScene("LoaderBarScene");
+    if (!loader)
+        return; // a composition without a loader scene loads without pictures
+    if (state.loadCount == 1) {
+        loader->AcquireTargets();
+        loader->SetConstants();
+    }
+    loader->UpdateSemantics();
+    loader->Update();
+    IDirect3DDevice9* device = GetDevice();
+    device->BeginScene();
+    ClearBorders();
+    loader->Render();
+    device->EndScene();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+}
