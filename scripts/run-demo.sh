@@ -7,6 +7,7 @@ scripts/build.sh
 if [ -x build/orvala ]; then
   cd build && exec ./orvala "$@"
 fi
-echo "The demo's window, device and scenes are not built yet; what exists is the core"
-echo "(archive, sync tracks, clock, curves, scene model) and the content tool:"
+echo "The demo's scenes and render modules are not built yet. What exists: the host (dialog,"
+echo "window, device, frame loop), the platform layer, build/basefile.dat made from Content/, and"
+echo "the content tool:"
 exec build/orvala-tool help
