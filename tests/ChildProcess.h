@@ -1,5 +1,6 @@
 #pragma once
 #include <poll.h>
+#include <spawn.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,9 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
+
+extern char** environ;
 
 // What a forked child sent back: its output, and how it ended.
 struct ChildResult {
@@ -118,3 +122,52 @@ public:
 private:
     pid_t pid = -1;
 };
+
+// This test program started again in a process of its own, its standard output collected. The
+// child gets the test's environment without DISPLAY and WAYLAND_DISPLAY, plus `extraEnvironment`
+// ("NAME=value" each), which says what it is to do (a display of its own, a scenario to run).
+struct SelfRun {
+    int exitCode = -1; // 128 + the signal when a signal ended it
+    std::string output;
+};
+
+inline SelfRun RunSelf(const std::vector<std::string>& extraEnvironment)
+{
+    SelfRun run;
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return run;
+    std::vector<std::string> environment(extraEnvironment);
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string variable(*entry);
+        if (variable.rfind("DISPLAY=", 0) != 0 && variable.rfind("WAYLAND_DISPLAY=", 0) != 0)
+            environment.push_back(variable);
+    }
+    std::vector<char*> envp;
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string self = "/proc/self/exe";
+    char* argv[] = {self.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    pid_t child = -1;
+    const int failed = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (failed) {
+        close(pipeEnds[0]);
+        return run;
+    }
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = read(pipeEnds[0], buffer, sizeof(buffer))) > 0)
+        run.output.append(buffer, static_cast<std::size_t>(got));
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}

@@ -1,20 +1,16 @@
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "DemoMain.h"
 #include "FrameworkTestDemo.h"
 #include "Timer.h"
 #include "XvfbSession.h"
 #include "win32/Dialog.h"
-
-extern char** environ;
 
 using namespace framework_test;
 
@@ -80,52 +76,6 @@ public:
 [[maybe_unused]] ::testing::Environment* const hostScenario =
     ::testing::AddGlobalTestEnvironment(new HostScenario);
 
-struct ChildRun {
-    int exitCode = -1;
-    std::string output;
-};
-
-ChildRun RunChild(const std::vector<std::string>& extraEnvironment)
-{
-    ChildRun run;
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return run;
-    std::vector<std::string> environment(extraEnvironment);
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string variable(*entry);
-        if (variable.rfind("DISPLAY=", 0) != 0 && variable.rfind("WAYLAND_DISPLAY=", 0) != 0)
-            environment.push_back(variable);
-    }
-    std::vector<char*> envp;
-    for (std::string& variable : environment)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    std::string self = "/proc/self/exe";
-    char* argv[] = {self.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    pid_t child = -1;
-    const int failed = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    if (failed) {
-        close(pipeEnds[0]);
-        return run;
-    }
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
-        run.output.append(buffer, static_cast<std::size_t>(n));
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 // The number after "<key> " on its own line of the child's output, or -1.
 double Field(const std::string& output, const std::string& key)
 {
@@ -143,7 +93,7 @@ TEST(DXFrameworkDisplayTest, DialogWindowRunAndEscapeOnAnXDisplay)
 {
     XvfbSession xvfb;
     ASSERT_TRUE(xvfb.Started()) << xvfb.Problem();
-    const ChildRun run = RunChild({"ORVALA_HOST_SCENARIO=display", "DISPLAY=" + xvfb.Display()});
+    const SelfRun run = RunSelf({"ORVALA_HOST_SCENARIO=display", "DISPLAY=" + xvfb.Display()});
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("box "), std::string::npos) << run.output;
     // The dialog's Run took the screen's mode (1280 x 1024) as a 16:9 window.

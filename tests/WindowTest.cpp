@@ -10,10 +10,7 @@
 #include <string>
 #include <vector>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include "ChildProcess.h"
 #include "RecordingWindow.h"
 #include "XvfbSession.h"
 #include "win32/WindowHandle.h"
@@ -421,41 +418,9 @@ struct ChildRun {
 ChildRun RunScenarioChild(const std::vector<std::string>& extraEnvironment)
 {
     ChildRun run;
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return run;
-    std::vector<std::string> environment(extraEnvironment);
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string variable(*entry);
-        if (variable.rfind("DISPLAY=", 0) != 0 && variable.rfind("WAYLAND_DISPLAY=", 0) != 0)
-            environment.push_back(variable);
-    }
-    std::vector<char*> envp;
-    for (std::string& variable : environment)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    std::string self = "/proc/self/exe";
-    char* argv[] = {self.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    pid_t child = -1;
-    const int failed = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    if (failed) {
-        close(pipeEnds[0]);
-        return run;
-    }
-    char buffer[4096];
-    ssize_t got = 0;
-    while ((got = read(pipeEnds[0], buffer, sizeof(buffer))) > 0)
-        run.output.append(buffer, static_cast<size_t>(got));
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const SelfRun self = RunSelf(extraEnvironment);
+    run.exitCode = self.exitCode;
+    run.output = self.output;
 
     std::istringstream lines(run.output);
     std::string line, phase;
