@@ -6,17 +6,13 @@
 #include "d3d9/D3DFormatInfo.h"
 
 RSHandler* RSHandler::instance = nullptr;
-std::vector<std::unique_ptr<RENDERSURFACE>> RSHandler::surfaces;
+PoolRecords<RENDERSURFACE> RSHandler::surfaces;
 
 namespace {
 
-// The framework's device; `operation` names the caller in the error when there is none.
 IDirect3DDevice9* RequireDevice(const char* operation)
 {
-    IDirect3DDevice9* device = DXFramework::GetDevice();
-    if (!device)
-        throw FrameworkEx(std::string(operation) + ": there is no Direct3D device.");
-    return device;
+    return PoolRecords<RENDERSURFACE>::RequireDevice(operation);
 }
 
 // Makes the surface of the record's description with the framework's multisample settings.
@@ -75,20 +71,16 @@ RSHandler::RSHandler()
 RSHandler::~RSHandler()
 {
     instance = nullptr;
-    for (const std::unique_ptr<RENDERSURFACE>& record : surfaces)
-        ReleaseSurfaceOf(*record);
-    surfaces.clear();
+    surfaces.Clear(ReleaseSurfaceOf);
 }
 
 DWORD RSHandler::Request(DWORD width, DWORD height, D3DFORMAT format)
 {
-    for (DWORD handle = 0; handle < surfaces.size(); ++handle) {
-        RENDERSURFACE& record = *surfaces[handle];
-        if (record.usage == 0 && record.width == width && record.height == height && record.format == format) {
-            record.usage = 1;
-            return handle;
-        }
-    }
+    const DWORD idle = surfaces.TakeIdle([&](const RENDERSURFACE& record) {
+        return record.width == width && record.height == height && record.format == format;
+    });
+    if (idle != InvalidHandle)
+        return idle;
 
     if (!instance)
         throw FrameworkEx("RSHandler::Request: there is no RSHandler to hold the surface.");
@@ -99,61 +91,41 @@ DWORD RSHandler::Request(DWORD width, DWORD height, D3DFORMAT format)
     record->format = format;
     if (!CreateSurfaceOf(device, *record))
         return InvalidHandle;
-    record->usage = 1;
-    surfaces.push_back(std::move(record));
-    return static_cast<DWORD>(surfaces.size() - 1);
+    return surfaces.AppendHeld(std::move(record));
 }
 
 void RSHandler::Unrequest(DWORD handle)
 {
-    if (handle == InvalidHandle)
-        return;
-    if (handle >= surfaces.size())
-        throw FrameworkEx("RSHandler::Unrequest: input handle does not correspond to an existing resource.");
-    RENDERSURFACE& record = *surfaces[handle];
-    if (record.usage > 0)
-        --record.usage;
+    surfaces.Unrequest(handle, "RSHandler::Unrequest: input handle does not correspond to an existing resource.");
 }
 
 RENDERSURFACE* RSHandler::GetSurface(DWORD handle)
 {
-    if (handle >= surfaces.size())
-        throw FrameworkEx("RSHandler::GetSurface: input handle does not correspond to an existing surface.");
-    return surfaces[handle].get();
+    return surfaces.Get(handle, "RSHandler::GetSurface: input handle does not correspond to an existing surface.");
 }
 
 void RSHandler::ReleaseDeviceResources()
 {
-    for (const std::unique_ptr<RENDERSURFACE>& record : surfaces)
-        ReleaseSurfaceOf(*record);
+    surfaces.ReleaseObjects(ReleaseSurfaceOf);
 }
 
 void RSHandler::RecreateDeviceResources()
 {
-    if (surfaces.empty())
-        return;
-    IDirect3DDevice9* device = RequireDevice("RSHandler::RecreateDeviceResources");
-    // By index: the device-lost handling a failed creation runs may re-enter the pool.
-    for (std::size_t i = 0; i < surfaces.size(); ++i) {
-        RENDERSURFACE& record = *surfaces[i];
-        if (record.surface)
-            continue;
-        if (!CreateSurfaceOf(device, record))
-            return;
-    }
+    surfaces.RecreateObjects(
+        "RSHandler::RecreateDeviceResources", [](const RENDERSURFACE& record) { return record.surface != nullptr; },
+        CreateSurfaceOf);
 }
 
 DWORD RSHandler::GetRecordCount()
 {
-    return static_cast<DWORD>(surfaces.size());
+    return surfaces.Count();
 }
 
 std::uint64_t RSHandler::GetVideoMemoryBytes()
 {
-    std::uint64_t bytes = 0;
-    for (const std::unique_ptr<RENDERSURFACE>& record : surfaces) {
-        if (record->surface)
-            bytes += D3DFormatLevelSize(record->format, record->width, record->height) * SamplesOf(record->surface);
-    }
-    return bytes;
+    return surfaces.Sum([](const RENDERSURFACE& record) -> std::uint64_t {
+        return record.surface
+                   ? D3DFormatLevelSize(record.format, record.width, record.height) * SamplesOf(record.surface)
+                   : 0;
+    });
 }

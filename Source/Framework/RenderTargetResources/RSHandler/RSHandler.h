@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "RenderTargetResources/PoolRecords.h"
 #include "d3d9/d3d9.h"
 
 // A render surface of the pool: a device render target, not lockable, with the back buffer's
@@ -57,5 +58,5 @@ public:
 
 private:
     static RSHandler* instance;
-    static std::vector<std::unique_ptr<RENDERSURFACE>> surfaces;
+    static PoolRecords<RENDERSURFACE> surfaces;
 };

@@ -6,19 +6,15 @@
 #include "d3d9/D3DFormatInfo.h"
 
 RTCubeHandler* RTCubeHandler::instance = nullptr;
-std::vector<std::unique_ptr<RENDERCUBETEXTURE>> RTCubeHandler::cubeTextures;
+PoolRecords<RENDERCUBETEXTURE> RTCubeHandler::cubeTextures;
 
 namespace {
 
 constexpr int kFaceCount = 6;
 
-// The framework's device; `operation` names the caller in the error when there is none.
 IDirect3DDevice9* RequireDevice(const char* operation)
 {
-    IDirect3DDevice9* device = DXFramework::GetDevice();
-    if (!device)
-        throw FrameworkEx(std::string(operation) + ": there is no Direct3D device.");
-    return device;
+    return PoolRecords<RENDERCUBETEXTURE>::RequireDevice(operation);
 }
 
 void ReleaseCubeTextureOf(RENDERCUBETEXTURE& record)
@@ -77,20 +73,16 @@ RTCubeHandler::RTCubeHandler()
 RTCubeHandler::~RTCubeHandler()
 {
     instance = nullptr;
-    for (const std::unique_ptr<RENDERCUBETEXTURE>& record : cubeTextures)
-        ReleaseCubeTextureOf(*record);
-    cubeTextures.clear();
+    cubeTextures.Clear(ReleaseCubeTextureOf);
 }
 
 DWORD RTCubeHandler::Request(D3DFORMAT format, DWORD edgeLength)
 {
-    for (DWORD handle = 0; handle < cubeTextures.size(); ++handle) {
-        RENDERCUBETEXTURE& record = *cubeTextures[handle];
-        if (record.usage == 0 && record.format == format && record.edgeLength == edgeLength) {
-            record.usage = 1;
-            return handle;
-        }
-    }
+    const DWORD idle = cubeTextures.TakeIdle([&](const RENDERCUBETEXTURE& record) {
+        return record.format == format && record.edgeLength == edgeLength;
+    });
+    if (idle != InvalidHandle)
+        return idle;
 
     if (!instance)
         throw FrameworkEx("RTCubeHandler::Request: there is no RTCubeHandler to hold the cube texture.");
@@ -100,62 +92,43 @@ DWORD RTCubeHandler::Request(D3DFORMAT format, DWORD edgeLength)
     record->edgeLength = edgeLength;
     if (!CreateCubeTextureOf(device, *record))
         return InvalidHandle;
-    record->usage = 1;
-    cubeTextures.push_back(std::move(record));
-    return static_cast<DWORD>(cubeTextures.size() - 1);
+    return cubeTextures.AppendHeld(std::move(record));
 }
 
 void RTCubeHandler::Unrequest(DWORD handle)
 {
-    if (handle == InvalidHandle)
-        return;
-    if (handle >= cubeTextures.size())
-        throw FrameworkEx("RTCubeHandler::Unrequest: input handle does not correspond to an existing resource.");
-    RENDERCUBETEXTURE& record = *cubeTextures[handle];
-    if (record.usage > 0)
-        --record.usage;
+    cubeTextures.Unrequest(handle,
+                           "RTCubeHandler::Unrequest: input handle does not correspond to an existing resource.");
 }
 
 RENDERCUBETEXTURE* RTCubeHandler::FetchCubeTexture(DWORD handle)
 {
-    if (handle >= cubeTextures.size())
-        throw FrameworkEx(
-            "RTCubeHandler::FetchCubeTexture: input handle does not correspond to an existing texture.");
-    return cubeTextures[handle].get();
+    return cubeTextures.Get(handle,
+                            "RTCubeHandler::FetchCubeTexture: input handle does not correspond to an existing texture.");
 }
 
 void RTCubeHandler::ReleaseDeviceResources()
 {
-    for (const std::unique_ptr<RENDERCUBETEXTURE>& record : cubeTextures)
-        ReleaseCubeTextureOf(*record);
+    cubeTextures.ReleaseObjects(ReleaseCubeTextureOf);
 }
 
 void RTCubeHandler::RecreateDeviceResources()
 {
-    if (cubeTextures.empty())
-        return;
-    IDirect3DDevice9* device = RequireDevice("RTCubeHandler::RecreateDeviceResources");
-    // By index: the device-lost handling a failed creation runs may re-enter the pool.
-    for (std::size_t i = 0; i < cubeTextures.size(); ++i) {
-        RENDERCUBETEXTURE& record = *cubeTextures[i];
-        if (record.cubeTexture)
-            continue;
-        if (!CreateCubeTextureOf(device, record))
-            return;
-    }
+    cubeTextures.RecreateObjects(
+        "RTCubeHandler::RecreateDeviceResources",
+        [](const RENDERCUBETEXTURE& record) { return record.cubeTexture != nullptr; }, CreateCubeTextureOf);
 }
 
 DWORD RTCubeHandler::GetRecordCount()
 {
-    return static_cast<DWORD>(cubeTextures.size());
+    return cubeTextures.Count();
 }
 
 std::uint64_t RTCubeHandler::GetVideoMemoryBytes()
 {
-    std::uint64_t bytes = 0;
-    for (const std::unique_ptr<RENDERCUBETEXTURE>& record : cubeTextures) {
-        if (record->cubeTexture)
-            bytes += D3DFormatLevelSize(record->format, record->edgeLength, record->edgeLength) * kFaceCount;
-    }
-    return bytes;
+    return cubeTextures.Sum([](const RENDERCUBETEXTURE& record) -> std::uint64_t {
+        return record.cubeTexture
+                   ? D3DFormatLevelSize(record.format, record.edgeLength, record.edgeLength) * kFaceCount
+                   : 0;
+    });
 }

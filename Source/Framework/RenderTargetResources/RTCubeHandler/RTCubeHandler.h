@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "RenderTargetResources/PoolRecords.h"
 #include "d3d9/d3d9.h"
 
 // A cube render texture of the pool: one mip level, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
@@ -53,5 +54,5 @@ public:
 
 private:
     static RTCubeHandler* instance;
-    static std::vector<std::unique_ptr<RENDERCUBETEXTURE>> cubeTextures;
+    static PoolRecords<RENDERCUBETEXTURE> cubeTextures;
 };

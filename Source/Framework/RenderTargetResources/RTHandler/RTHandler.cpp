@@ -6,17 +6,13 @@
 #include "d3d9/D3DFormatInfo.h"
 
 RTHandler* RTHandler::instance = nullptr;
-std::vector<std::unique_ptr<RENDERTEXTURE>> RTHandler::textures;
+PoolRecords<RENDERTEXTURE> RTHandler::textures;
 
 namespace {
 
-// The framework's device; `operation` names the caller in the error when there is none.
 IDirect3DDevice9* RequireDevice(const char* operation)
 {
-    IDirect3DDevice9* device = DXFramework::GetDevice();
-    if (!device)
-        throw FrameworkEx(std::string(operation) + ": there is no Direct3D device.");
-    return device;
+    return PoolRecords<RENDERTEXTURE>::RequireDevice(operation);
 }
 
 // Makes the texture of the record's description and takes its level-0 surface. Returns false,
@@ -77,20 +73,16 @@ RTHandler::RTHandler()
 RTHandler::~RTHandler()
 {
     instance = nullptr;
-    for (const std::unique_ptr<RENDERTEXTURE>& record : textures)
-        ReleaseTextureOf(*record);
-    textures.clear();
+    textures.Clear(ReleaseTextureOf);
 }
 
 DWORD RTHandler::Request(D3DFORMAT format, DWORD width, DWORD height)
 {
-    for (DWORD handle = 0; handle < textures.size(); ++handle) {
-        RENDERTEXTURE& record = *textures[handle];
-        if (record.usage == 0 && record.format == format && record.width == width && record.height == height) {
-            record.usage = 1;
-            return handle;
-        }
-    }
+    const DWORD idle = textures.TakeIdle([&](const RENDERTEXTURE& record) {
+        return record.format == format && record.width == width && record.height == height;
+    });
+    if (idle != InvalidHandle)
+        return idle;
 
     if (!instance)
         throw FrameworkEx("RTHandler::Request: there is no RTHandler to hold the texture.");
@@ -101,61 +93,39 @@ DWORD RTHandler::Request(D3DFORMAT format, DWORD width, DWORD height)
     record->height = height;
     if (!CreateTextureOf(device, *record))
         return InvalidHandle;
-    record->usage = 1;
-    textures.push_back(std::move(record));
-    return static_cast<DWORD>(textures.size() - 1);
+    return textures.AppendHeld(std::move(record));
 }
 
 void RTHandler::Unrequest(DWORD handle)
 {
-    if (handle == InvalidHandle)
-        return;
-    if (handle >= textures.size())
-        throw FrameworkEx("RTHandler::Unrequest: input handle does not correspond to an existing resource.");
-    RENDERTEXTURE& record = *textures[handle];
-    if (record.usage > 0)
-        --record.usage;
+    textures.Unrequest(handle, "RTHandler::Unrequest: input handle does not correspond to an existing resource.");
 }
 
 RENDERTEXTURE* RTHandler::GetTexture(DWORD handle)
 {
-    if (handle >= textures.size())
-        throw FrameworkEx("RTHandler::GetTexture: input handle does not correspond to an existing texture.");
-    return textures[handle].get();
+    return textures.Get(handle, "RTHandler::GetTexture: input handle does not correspond to an existing texture.");
 }
 
 void RTHandler::ReleaseDeviceResources()
 {
-    for (const std::unique_ptr<RENDERTEXTURE>& record : textures)
-        ReleaseTextureOf(*record);
+    textures.ReleaseObjects(ReleaseTextureOf);
 }
 
 void RTHandler::RecreateDeviceResources()
 {
-    if (textures.empty())
-        return;
-    IDirect3DDevice9* device = RequireDevice("RTHandler::RecreateDeviceResources");
-    // By index: the device-lost handling a failed creation runs may re-enter the pool.
-    for (std::size_t i = 0; i < textures.size(); ++i) {
-        RENDERTEXTURE& record = *textures[i];
-        if (record.texture)
-            continue;
-        if (!CreateTextureOf(device, record))
-            return;
-    }
+    textures.RecreateObjects(
+        "RTHandler::RecreateDeviceResources", [](const RENDERTEXTURE& record) { return record.texture != nullptr; },
+        CreateTextureOf);
 }
 
 DWORD RTHandler::GetRecordCount()
 {
-    return static_cast<DWORD>(textures.size());
+    return textures.Count();
 }
 
 std::uint64_t RTHandler::GetVideoMemoryBytes()
 {
-    std::uint64_t bytes = 0;
-    for (const std::unique_ptr<RENDERTEXTURE>& record : textures) {
-        if (record->texture)
-            bytes += D3DFormatLevelSize(record->format, record->width, record->height);
-    }
-    return bytes;
+    return textures.Sum([](const RENDERTEXTURE& record) -> std::uint64_t {
+        return record.texture ? D3DFormatLevelSize(record.format, record.width, record.height) : 0;
+    });
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "RenderTargetResources/PoolRecords.h"
 #include "d3d9/d3d9.h"
 
 // A 2D render texture of the pool: one mip level, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT.
@@ -63,5 +64,5 @@ public:
 
 private:
     static RTHandler* instance;
-    static std::vector<std::unique_ptr<RENDERTEXTURE>> textures;
+    static PoolRecords<RENDERTEXTURE> textures;
 };
