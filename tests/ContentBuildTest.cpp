@@ -24,13 +24,7 @@ protected:
     {
         ASSERT_TRUE(std::filesystem::exists(ORVALA_CONTENT_ARCHIVE)) << ORVALA_CONTENT_ARCHIVE;
         files = std::make_unique<FileSys>(ORVALA_CONTENT_ARCHIVE);
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = 64;
-        params.BackBufferHeight = 64;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        ASSERT_EQ(CreateRecordingDevice(TestDeviceCaps(), &params, &device), D3D_OK);
+        ASSERT_EQ(MakeRecordingDevice(&device), D3D_OK);
     }
     void TearDown() override
     {

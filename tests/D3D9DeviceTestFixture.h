@@ -75,6 +75,19 @@ inline D3DCAPS9 TestDeviceCaps()
     return caps;
 }
 
+// A recording device with those capabilities and a windowed back buffer of the size given.
+inline HRESULT MakeRecordingDevice(IDirect3DDevice9** device, UINT width = 64, UINT height = 64)
+{
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferWidth = width;
+    params.BackBufferHeight = height;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.BackBufferCount = 1;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.Windowed = TRUE;
+    return CreateRecordingDevice(TestDeviceCaps(), &params, device);
+}
+
 inline std::vector<D3D9DeviceFactory> D3D9DeviceFactories()
 {
     return {

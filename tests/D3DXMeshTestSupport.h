@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "D3D9DeviceTestFixture.h"
 #include "d3d9/DeviceFactory.h"
 #include "d3dx9/d3dx9mesh.h"
 
@@ -242,21 +243,7 @@ class D3DXMeshRecordingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        D3DCAPS9 caps{};
-        caps.DeviceType = D3DDEVTYPE_HAL;
-        caps.MaxTextureWidth = 4096;
-        caps.MaxTextureHeight = 4096;
-        caps.MaxStreams = 16;
-        caps.NumSimultaneousRTs = 4;
-        caps.VertexShaderVersion = D3DVS_VERSION(3, 0);
-        caps.PixelShaderVersion = D3DPS_VERSION(3, 0);
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = 16;
-        params.BackBufferHeight = 16;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        ASSERT_EQ(CreateRecordingDevice(caps, &params, &device), D3D_OK);
+        ASSERT_EQ(MakeRecordingDevice(&device, 16, 16), D3D_OK);
     }
 
     void TearDown() override

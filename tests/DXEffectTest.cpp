@@ -67,13 +67,7 @@ protected:
         archive.Add("Data\\sky.dds", Dds(true));
         archive.Write((folder.path() / "basefile.dat").string());
         files = std::make_unique<FileSys>((folder.path() / "basefile.dat").string().c_str());
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = 64;
-        params.BackBufferHeight = 64;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        ASSERT_EQ(CreateRecordingDevice(TestDeviceCaps(), &params, &device), D3D_OK);
+        ASSERT_EQ(MakeRecordingDevice(&device), D3D_OK);
         DXFramework::SetDevice(device);
         ASSERT_EQ(D3DXCreateEffectPool(&pool), D3D_OK);
         SetMessageBoxPresenter([this](const MessageBoxRecord& box) {

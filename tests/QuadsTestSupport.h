@@ -39,14 +39,7 @@ class RecordingQuadsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = 64;
-        params.BackBufferHeight = 48;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.BackBufferCount = 1;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        ASSERT_EQ(CreateRecordingDevice(TestDeviceCaps(), &params, &device), D3D_OK);
+        ASSERT_EQ(MakeRecordingDevice(&device, 64, 48), D3D_OK);
         ASSERT_EQ(device->CreateVertexShader("void main() {}", &vertexShader, nullptr), D3D_OK);
         ASSERT_EQ(device->CreatePixelShader("void main() {}", &pixelShader, nullptr), D3D_OK);
         ASSERT_EQ(device->SetVertexShader(vertexShader), D3D_OK);
