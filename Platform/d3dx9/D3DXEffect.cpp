@@ -7,6 +7,7 @@
 #include <set>
 
 #include "d3dx9/EffectGlsl.h"
+#include "d3dx9/EffectStates.h"
 
 namespace {
 
@@ -22,17 +23,6 @@ std::uint32_t FloatWord(float f)
     std::uint32_t word;
     std::memcpy(&word, &f, sizeof word);
     return word;
-}
-
-bool SameTextIgnoringCase(const std::string& a, const char* b)
-{
-    const std::size_t n = std::strlen(b);
-    if (a.size() != n)
-        return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 } // namespace
@@ -272,7 +262,7 @@ D3DXHANDLE D3DXEffect::GetParameterBySemantic(D3DXHANDLE hParent, LPCSTR pSemant
     if (hParent != nullptr || pSemantic == nullptr)
         return nullptr;
     for (std::uint32_t i = 0; i < model_.parameters.size(); ++i)
-        if (!model_.parameters[i].semantic.empty() && SameTextIgnoringCase(model_.parameters[i].semantic, pSemantic))
+        if (!model_.parameters[i].semantic.empty() && EffectNamesMatch(model_.parameters[i].semantic, pSemantic))
             return parameterHandles_[i];
     return nullptr;
 }

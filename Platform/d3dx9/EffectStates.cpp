@@ -116,7 +116,9 @@ const ValueName kValueNames[] = {
 };
 // clang-format on
 
-bool SameName(const std::string& a, const char* b)
+} // namespace
+
+bool EffectNamesMatch(const std::string& a, const char* b)
 {
     const std::size_t n = std::strlen(b);
     if (a.size() != n)
@@ -127,11 +129,13 @@ bool SameName(const std::string& a, const char* b)
     return true;
 }
 
+namespace {
+
 template <std::size_t N>
 const EffectStateInfo* FindByName(const EffectStateInfo (&table)[N], const std::string& name)
 {
     for (const EffectStateInfo& info : table)
-        if (SameName(name, info.name))
+        if (EffectNamesMatch(name, info.name))
             return &info;
     return nullptr;
 }
@@ -148,7 +152,7 @@ const EffectStateInfo* FindByValue(const EffectStateInfo (&table)[N], DWORD stat
 // D3DCMP_LESSEQUAL -> LESSEQUAL; D3DZB_TRUE -> TRUE.
 std::string WithoutPrefix(const std::string& name)
 {
-    if (name.size() > 4 && SameName(name.substr(0, 3), "D3D")) {
+    if (name.size() > 4 && EffectNamesMatch(name.substr(0, 3), "D3D")) {
         const std::size_t underscore = name.find('_');
         if (underscore != std::string::npos)
             return name.substr(underscore + 1);
@@ -160,7 +164,7 @@ bool FindValueName(K kind, const std::string& written, DWORD& value)
 {
     const std::string name = WithoutPrefix(written);
     for (const ValueName& entry : kValueNames)
-        if (entry.kind == kind && SameName(name, entry.name)) {
+        if (entry.kind == kind && EffectNamesMatch(name, entry.name)) {
             value = entry.value;
             return true;
         }

@@ -31,6 +31,10 @@ struct EffectStateInfo {
 };
 
 // By name, case-insensitive; null when unknown.
+// True when the two names are the same letters, whatever their case (state names, value names
+// and semantics compare that way).
+bool EffectNamesMatch(const std::string& a, const char* b);
+
 const EffectStateInfo* FindEffectRenderState(const std::string& name);
 const EffectStateInfo* FindEffectSamplerState(const std::string& name);
 // By state value; null when the effect language has no name for it.
