@@ -429,6 +429,30 @@ Bytes Cut(const Bytes& file, std::size_t keep)
     return Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(std::min(keep, file.size())));
 }
 
+Bytes Text(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+TEST_F(D3DXTextureTest, BinaryPpmLoadsTopRowFirst)
+{
+    // Two rows of two pixels: red, green / blue, white; a comment in the header.
+    const std::string file = std::string("P6\n# made by hand\n2 2\n255\n") + std::string("\xFF\x00\x00\x00\xFF\x00", 6) +
+                             std::string("\x00\x00\xFF\xFF\xFF\xFF", 6);
+    const Bytes bytes = Text(file);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemoryEx(device, bytes.data(), static_cast<UINT>(bytes.size()), D3DX_FROM_FILE,
+                                                  D3DX_FROM_FILE, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                                  D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture),
+              D3D_OK);
+    const std::vector<std::uint8_t> texels = ReadLevel(texture, 0);
+    texture->Release();
+    EXPECT_EQ(TexelAt(texels, 2, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(TexelAt(texels, 2, 1, 0), 0xFF00FF00u);
+    EXPECT_EQ(TexelAt(texels, 2, 0, 1), 0xFF0000FFu);
+    EXPECT_EQ(TexelAt(texels, 2, 1, 1), 0xFFFFFFFFu);
+}
+
 TEST_F(D3DXTextureTest, DamagedImagesAreInvalidData)
 {
     Bytes picture = PicturePixels(3, 8);
@@ -465,6 +489,9 @@ TEST_F(D3DXTextureTest, DamagedImagesAreInvalidData)
         {"TGA larger than its data", hugeTga},
         {"JPEG cut short", Cut(jpg, jpg.size() / 2)},
         {"text", Bytes(text.begin(), text.end())},
+        {"PPM with a width of ten digits", Text("P6\n6666666666 2\n255\n" + std::string(64, '6'))},
+        {"PPM cut short", Text("P6\n# a comment\n4 4\n255\n" + std::string(47, 'x'))},
+        {"PPM of largest value 0", Text("P5 2 2 0 " + std::string(4, 'x'))},
         {"GIF", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0}},
         {"zeros", Bytes(64, 0)},
         {"one byte", {0x89}},

@@ -2,6 +2,7 @@
 // honours the TGA origin bit, so row 0 of the result is always the top of the picture. Files that
 // stb would read past their end with zero fill (truncated BMP, TGA and JPEG data) are refused
 // here first.
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -121,6 +122,48 @@ bool PngChunksComplete(const std::uint8_t* data, UINT size)
 }
 
 // A JPEG ends with its EOI marker; stb decodes a truncated stream as if the rest were zero.
+// A binary PPM/PGM ("P6" / "P5", width, height, largest value, each number after white space or
+// "#" comments, one white space character, then the samples) must hold all its samples. Numbers
+// of more than eight digits are refused here: stb reads them into an int and would overflow.
+bool PnmDataComplete(const std::uint8_t* data, UINT size)
+{
+    UINT at = 2;
+    std::uint64_t numbers[3] = {};
+    for (std::uint64_t& number : numbers) {
+        for (;;) {
+            if (at >= size)
+                return false;
+            if (data[at] == '#') {
+                while (at < size && data[at] != '\n' && data[at] != '\r')
+                    ++at;
+            } else if (std::isspace(data[at])) {
+                ++at;
+            } else {
+                break;
+            }
+        }
+        int digits = 0;
+        while (at < size && std::isdigit(data[at])) {
+            if (++digits > 8)
+                return false;
+            number = number * 10 + static_cast<std::uint64_t>(data[at] - '0');
+            ++at;
+        }
+        if (digits == 0)
+            return false;
+    }
+    if (at >= size || !std::isspace(data[at]))
+        return false;
+    ++at;
+    const std::uint64_t width = numbers[0], height = numbers[1], largest = numbers[2];
+    if (width == 0 || height == 0 || largest == 0 || largest > 65535)
+        return false;
+    const std::uint64_t channels = data[1] == '6' ? 3 : 1;
+    const std::uint64_t sampleBytes = largest > 255 ? 2 : 1;
+    // Both at most 99,999,999, so the product fits in 64 bits.
+    return width * height * channels * sampleBytes <= static_cast<std::uint64_t>(size - at);
+}
+
 bool JpegHasEnd(const std::uint8_t* data, UINT size)
 {
     for (UINT i = size; i >= 4; --i) {
@@ -156,6 +199,9 @@ HRESULT ReadStbImage(const std::uint8_t* data, UINT size, D3DXImage& image)
         }
     } else if (StartsWith(data, size, "P6", 2) || StartsWith(data, size, "P5", 2)) {
         fileFormat = D3DXIFF_PPM;
+        if (!PnmDataComplete(data, size)) {
+            return D3DXERR_INVALIDDATA;
+        }
     } else if (StartsWith(data, size, "GIF8", 4) || StartsWith(data, size, "8BPS", 4) ||
                StartsWith(data, size, "#?", 2) || StartsWith(data, size, "\x53\x80\xF6\x34", 4)) {
         return D3DXERR_INVALIDDATA; // formats stb reads but D3DX does not
