@@ -492,6 +492,7 @@ TEST_F(D3DXTextureTest, DamagedImagesAreInvalidData)
         {"PPM with a width of ten digits", Text("P6\n6666666666 2\n255\n" + std::string(64, '6'))},
         {"PPM cut short", Text("P6\n# a comment\n4 4\n255\n" + std::string(47, 'x'))},
         {"PPM of largest value 0", Text("P5 2 2 0 " + std::string(4, 'x'))},
+        {"PPM of 16-bit samples", Text("P6\n4 2\n256\n" + std::string(48, 'z'))},
         {"GIF", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0}},
         {"zeros", Bytes(64, 0)},
         {"one byte", {0x89}},

@@ -123,8 +123,10 @@ bool PngChunksComplete(const std::uint8_t* data, UINT size)
 
 // A JPEG ends with its EOI marker; stb decodes a truncated stream as if the rest were zero.
 // A binary PPM/PGM ("P6" / "P5", width, height, largest value, each number after white space or
-// "#" comments, one white space character, then the samples) must hold all its samples. Numbers
-// of more than eight digits are refused here: stb reads them into an int and would overflow.
+// "#" comments, one white space character, then the samples) must hold all its samples, one byte
+// each. Numbers of more than eight digits are refused here (stb reads them into an int and would
+// overflow), and so are 16-bit samples (largest value above 255), which stb converts out of
+// bounds.
 bool PnmDataComplete(const std::uint8_t* data, UINT size)
 {
     UINT at = 2;
@@ -156,12 +158,11 @@ bool PnmDataComplete(const std::uint8_t* data, UINT size)
         return false;
     ++at;
     const std::uint64_t width = numbers[0], height = numbers[1], largest = numbers[2];
-    if (width == 0 || height == 0 || largest == 0 || largest > 65535)
+    if (width == 0 || height == 0 || largest == 0 || largest > 255)
         return false;
     const std::uint64_t channels = data[1] == '6' ? 3 : 1;
-    const std::uint64_t sampleBytes = largest > 255 ? 2 : 1;
     // Both at most 99,999,999, so the product fits in 64 bits.
-    return width * height * channels * sampleBytes <= static_cast<std::uint64_t>(size - at);
+    return width * height * channels <= static_cast<std::uint64_t>(size - at);
 }
 
 bool JpegHasEnd(const std::uint8_t* data, UINT size)
