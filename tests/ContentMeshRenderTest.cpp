@@ -133,7 +133,7 @@ TEST_F(ContentMeshRenderTest, SolidsShowTheirOutsideFromOutside)
         {"icubeShape.x", D3DXVECTOR3(-3, 1, 3), 1.0f},
         {"discoball1Shape.x", D3DXVECTOR3(0, 0, 3), 1.0f},
         {"holoShape.x", D3DXVECTOR3(0, 0, 6), 1.0f},
-        {"orvalaShape.x", D3DXVECTOR3(0, 0, 5), 1.0f},
+        {"bounceShape.x", D3DXVECTOR3(0, 0, 5), 1.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);

@@ -31,6 +31,7 @@ const char* const kGenUsage =
     "  plane|floor [--size x z] [--segments n] [--tile u v]        XZ plane facing +Y\n"
     "  box         [--size x y z] [--segments n]                   hard edges\n"
     "  openbox     [--size x y z] [--segments n] [--open none|+x|-x|+y|-y|+z|-z]  faces inwards\n"
+    "              [--wall side r,g,b[,a]]...   that wall (+x|-x|+y|-y|+z|-z) in its own colour\n"
     "  tube|tunnel [--radius r] [--length l] [--segments n] [--rings n] [--noise a] [--bend b] [--seed s]\n"
     "              [--tile u v]                                    faces inwards, open ends\n"
     "  discoball   [--radius r] [--segments n] [--rings n] [--gap g] [--groove d]  flat tiles\n"
@@ -53,6 +54,9 @@ struct ParsedArgs {
 const std::map<std::string, int> kMaterialOptions = {
     {"--material", 1}, {"--power", 1}, {"--specular", 1}, {"--emissive", 1}, {"--texture", 1}, {"--name", 1}};
 
+// Options that may be given more than once: each time adds its values to the earlier ones.
+const std::set<std::string> kRepeatableOptions = {"--wall"};
+
 // Splits the arguments by the options this command takes (name -> number of values).
 ParsedArgs Parse(const std::vector<std::string>& args, std::map<std::string, int> known)
 {
@@ -67,7 +71,7 @@ ParsedArgs Parse(const std::vector<std::string>& args, std::map<std::string, int
         const auto option = known.find(word);
         if (option == known.end())
             throw ToolUsageError{"unknown option \"" + word + "\""};
-        if (parsed.options.count(word))
+        if (parsed.options.count(word) && !kRepeatableOptions.count(word))
             throw ToolUsageError{"option " + word + " given twice"};
         if (i + static_cast<std::size_t>(option->second) >= args.size())
             throw ToolUsageError{"option " + word + " needs " + std::to_string(option->second) + " value" +
@@ -158,6 +162,12 @@ public:
         if (const auto* v = Find(name))
             value = (*v)[0];
     }
+    // The values of every use of a repeatable option in order, or none.
+    std::vector<std::string> All(const char* name) const
+    {
+        const auto* v = Find(name);
+        return v ? *v : std::vector<std::string>{};
+    }
 
 private:
     const std::vector<std::string>* Find(const char* name) const
@@ -168,13 +178,18 @@ private:
     const ParsedArgs& parsed_;
 };
 
+// "r,g,b[,a]" into `diffuse`; without an alpha the one there stays.
+void ParseColour(const std::string& option, const std::string& text, std::array<double, 4>& diffuse)
+{
+    const auto rgba = ParseList(option, text, 3, 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i)
+        diffuse[i] = rgba[i];
+}
+
 void ApplyMaterial(const OptionReader& read, const ParsedArgs& parsed, MeshMaterial& material)
 {
-    if (parsed.options.count("--material")) {
-        const auto rgba = ParseList("--material", parsed.options.at("--material")[0], 3, 4);
-        for (std::size_t i = 0; i < 4; ++i)
-            material.diffuse[i] = i < rgba.size() ? rgba[i] : 1.0;
-    }
+    if (parsed.options.count("--material"))
+        ParseColour("--material", parsed.options.at("--material")[0], material.diffuse);
     for (const char* option : {"--specular", "--emissive"})
         if (parsed.options.count(option)) {
             const auto rgb = ParseList(option, parsed.options.at(option)[0], 3, 3);
@@ -216,23 +231,27 @@ void WriteWhole(const std::string& path, const std::string& bytes)
     throw std::runtime_error("orvala-tool: cannot write \"" + path + "\"");
 }
 
+// A kind's options (name -> number of values) and its generator, which also gets the material
+// made from the material options.
 struct Kind {
     std::map<std::string, int> options;
-    std::function<MeshBuilder(const OptionReader&)> build;
+    std::function<MeshBuilder(const OptionReader&, const MeshMaterial&)> build;
 };
 
 const std::map<std::string, Kind>& Kinds()
 {
     static const std::map<std::string, Kind> kinds = [] {
         std::map<std::string, Kind> k;
-        k["sphere"] = {{{"--radius", 1}, {"--segments", 1}, {"--rings", 1}}, [](const OptionReader& r) {
+        k["sphere"] = {{{"--radius", 1}, {"--segments", 1}, {"--rings", 1}},
+                       [](const OptionReader& r, const MeshMaterial&) {
                            SphereOptions o;
                            r.Number("--radius", o.radius);
                            r.Count("--segments", o.segments);
                            r.Count("--rings", o.rings);
                            return BuildSphere(o);
                        }};
-        k["cone"] = {{{"--radius", 1}, {"--height", 1}, {"--segments", 1}}, [](const OptionReader& r) {
+        k["cone"] = {{{"--radius", 1}, {"--height", 1}, {"--segments", 1}},
+                     [](const OptionReader& r, const MeshMaterial&) {
                          ConeOptions o;
                          r.Number("--radius", o.radius);
                          r.Number("--height", o.height);
@@ -240,7 +259,7 @@ const std::map<std::string, Kind>& Kinds()
                          return BuildCone(o);
                      }};
         const auto plane = [](PlaneOptions o) {
-            return [o](const OptionReader& r) {
+            return [o](const OptionReader& r, const MeshMaterial&) {
                 PlaneOptions options = o;
                 r.Numbers("--size", options.size);
                 r.Count("--segments", options.segments);
@@ -255,17 +274,25 @@ const std::map<std::string, Kind>& Kinds()
         floor.segments = 8;
         floor.tile = {10.0, 10.0};
         k["floor"] = {planeOptions, plane(floor)};
-        k["box"] = {{{"--size", 3}, {"--segments", 1}}, [](const OptionReader& r) {
+        k["box"] = {{{"--size", 3}, {"--segments", 1}}, [](const OptionReader& r, const MeshMaterial&) {
                         BoxOptions o;
                         r.Numbers("--size", o.size);
                         r.Count("--segments", o.segments);
                         return BuildBox(o);
                     }};
-        k["openbox"] = {{{"--size", 3}, {"--segments", 1}, {"--open", 1}}, [](const OptionReader& r) {
+        k["openbox"] = {{{"--size", 3}, {"--segments", 1}, {"--open", 1}, {"--wall", 2}},
+                        [](const OptionReader& r, const MeshMaterial& material) {
                             OpenBoxOptions o;
                             r.Numbers("--size", o.size);
                             r.Count("--segments", o.segments);
                             r.Text("--open", o.open);
+                            // Each wall named takes the box's material with a colour of its own.
+                            const std::vector<std::string> walls = r.All("--wall");
+                            for (std::size_t i = 0; i + 1 < walls.size(); i += 2) {
+                                WallMaterial wall{walls[i], material};
+                                ParseColour("--wall", walls[i + 1], wall.material.diffuse);
+                                o.walls.push_back(wall);
+                            }
                             return BuildOpenBox(o);
                         }};
         const Kind tube{{{"--radius", 1},
@@ -276,7 +303,7 @@ const std::map<std::string, Kind>& Kinds()
                          {"--bend", 1},
                          {"--seed", 1},
                          {"--tile", 2}},
-                        [](const OptionReader& r) {
+                        [](const OptionReader& r, const MeshMaterial&) {
                             TubeOptions o;
                             r.Number("--radius", o.radius);
                             r.Number("--length", o.length);
@@ -295,7 +322,7 @@ const std::map<std::string, Kind>& Kinds()
         k["tunnel"] = tube;
         k["discoball"] = {
             {{"--radius", 1}, {"--segments", 1}, {"--rings", 1}, {"--gap", 1}, {"--groove", 1}},
-            [](const OptionReader& r) {
+            [](const OptionReader& r, const MeshMaterial&) {
                 DiscoBallOptions o;
                 r.Number("--radius", o.radius);
                 r.Count("--segments", o.segments);
@@ -306,7 +333,7 @@ const std::map<std::string, Kind>& Kinds()
             }};
         k["torusknot"] = {
             {{"--radius", 1}, {"--tube", 1}, {"--p", 1}, {"--q", 1}, {"--segments", 1}, {"--sides", 1}},
-            [](const OptionReader& r) {
+            [](const OptionReader& r, const MeshMaterial&) {
                 TorusKnotOptions o;
                 r.Number("--radius", o.radius);
                 r.Number("--tube", o.tube);
@@ -316,7 +343,8 @@ const std::map<std::string, Kind>& Kinds()
                 r.Count("--sides", o.sides);
                 return BuildTorusKnot(o);
             }};
-        k["roundedcube"] = {{{"--size", 3}, {"--radius", 1}, {"--segments", 1}}, [](const OptionReader& r) {
+        k["roundedcube"] = {{{"--size", 3}, {"--radius", 1}, {"--segments", 1}},
+                            [](const OptionReader& r, const MeshMaterial&) {
                                 RoundedCubeOptions o;
                                 r.Numbers("--size", o.size);
                                 r.Number("--radius", o.radius);
@@ -329,7 +357,7 @@ const std::map<std::string, Kind>& Kinds()
                         {"--height", 1},
                         {"--frequency", 1},
                         {"--seed", 1}},
-                       [](const OptionReader& r) {
+                       [](const OptionReader& r, const MeshMaterial&) {
                            GroundOptions o;
                            r.Numbers("--size", o.size);
                            r.Count("--segments", o.segments);
@@ -345,15 +373,15 @@ const std::map<std::string, Kind>& Kinds()
 }
 
 // Builds with the generator's own argument checks turned into usage errors, then writes.
-void BuildAndWrite(const std::function<MeshBuilder()>& build, const OptionReader& read, const ParsedArgs& parsed,
-                   const std::string& outPath)
+void BuildAndWrite(const std::function<MeshBuilder(const MeshMaterial&)>& build, const OptionReader& read,
+                   const ParsedArgs& parsed, const std::string& outPath)
 {
     MeshMaterial material;
     ApplyMaterial(read, parsed, material);
     const std::string name = FrameName(read, parsed, outPath);
     MeshBuilder mesh;
     try {
-        mesh = build();
+        mesh = build(material);
     } catch (const std::invalid_argument& e) {
         throw ToolUsageError{e.what()};
     }
@@ -374,7 +402,8 @@ int RunGen(const std::vector<std::string>& args)
                                                   : "mesh gen takes one output file, not " +
                                                         std::to_string(parsed.words.size()) + " words"};
     const OptionReader read(parsed);
-    BuildAndWrite([&] { return kind->second.build(read); }, read, parsed, parsed.words[0]);
+    BuildAndWrite([&](const MeshMaterial& material) { return kind->second.build(read, material); }, read, parsed,
+                  parsed.words[0]);
     return 0;
 }
 
@@ -391,7 +420,8 @@ int RunText(const std::vector<std::string>& args)
     read.Number("--bevel", options.bevel);
     read.Count("--curve-steps", options.curveSteps);
     read.Number("--smooth-angle", options.smoothAngle);
-    BuildAndWrite([&] { return BuildTextMesh(parsed.words[0], options); }, read, parsed, parsed.words[1]);
+    BuildAndWrite([&](const MeshMaterial&) { return BuildTextMesh(parsed.words[0], options); }, read, parsed,
+                  parsed.words[1]);
     return 0;
 }
 

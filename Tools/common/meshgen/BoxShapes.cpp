@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "common/meshgen/ShapeChecks.h"
@@ -130,12 +133,24 @@ MeshBuilder BuildOpenBox(const OpenBoxOptions& options)
         known = known || options.open == face.name;
     if (!known)
         throw std::invalid_argument("--open must be none, +x, -x, +y, -y, +z or -z, not \"" + options.open + "\"");
+    std::map<std::string, const MeshMaterial*> wallMaterials;
+    for (const WallMaterial& wall : options.walls) {
+        if (std::none_of(std::begin(kFaces), std::end(kFaces), [&](const FaceAxes& f) { return wall.side == f.name; }))
+            throw std::invalid_argument("--wall side must be +x, -x, +y, -y, +z or -z, not \"" + wall.side + "\"");
+        if (wall.side == options.open)
+            throw std::invalid_argument("--wall " + wall.side + " is the open side");
+        if (!wallMaterials.emplace(wall.side, &wall.material).second)
+            throw std::invalid_argument("--wall " + wall.side + " given twice");
+    }
     const AxisStops stops = EvenStops(half, options.segments);
     MeshBuilder mesh;
     for (const FaceAxes& face : kFaces) {
         if (options.open == face.name)
             continue;
         MeshBuilder wall;
+        const auto own = wallMaterials.find(face.name);
+        if (own != wallMaterials.end())
+            wall.UseMaterial(wall.AddMaterial(*own->second));
         AddFace(wall, face, stops, half, [&](Vec3 p) { return FlatVertex(face, p); });
         wall.Flip();
         // Seen from inside, the face's right-hand direction is reversed.

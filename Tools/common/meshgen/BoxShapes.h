@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <string>
+#include <vector>
 
 #include "common/meshgen/MeshBuilder.h"
 
@@ -16,13 +17,23 @@ struct BoxOptions {
 };
 MeshBuilder BuildBox(const BoxOptions& options);
 
+// A wall of the open box with a material of its own, such as a Cornell box's red and green
+// walls. `side` is one of "+x", "-x", "+y", "-y", "+z", "-z".
+struct WallMaterial {
+    std::string side;
+    MeshMaterial material;
+};
+
 // The box seen from inside (a room, a Cornell box): faces and normals point into it and the
 // textures read upright from inside. `open` names one side left out ("+x", "-x", "+y", "-y",
-// "+z", "-z") or "none".
+// "+z", "-z") or "none". Every wall named in `walls` (each side once, never the open one) gets
+// its material; they are added after material 0 in the order +x, -x, +y, -y, +z, -z, and the
+// other walls stay on material 0.
 struct OpenBoxOptions {
     std::array<double, 3> size{2.0, 2.0, 2.0};
     int segments = 1;
     std::string open = "none";
+    std::vector<WallMaterial> walls;
 };
 MeshBuilder BuildOpenBox(const OpenBoxOptions& options);
 

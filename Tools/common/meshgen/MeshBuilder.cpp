@@ -20,6 +20,27 @@ void MeshBuilder::AddTriangle(std::uint32_t a, std::uint32_t b, std::uint32_t c)
         throw std::logic_error("mesh triangle refers to vertex " + std::to_string(std::max({a, b, c})) + " of " +
                                std::to_string(count));
     triangles_.push_back({a, b, c});
+    triangleMaterials_.push_back(currentMaterial_);
+}
+
+std::uint32_t MeshBuilder::AddMaterial(const MeshMaterial& added)
+{
+    addedMaterials_.push_back(added);
+    return static_cast<std::uint32_t>(addedMaterials_.size());
+}
+
+void MeshBuilder::UseMaterial(std::uint32_t index)
+{
+    if (index >= MaterialCount())
+        throw std::logic_error("mesh material " + std::to_string(index) + " of " + std::to_string(MaterialCount()));
+    currentMaterial_ = index;
+}
+
+const MeshMaterial& MeshBuilder::MaterialAt(std::size_t index) const
+{
+    if (index >= MaterialCount())
+        throw std::logic_error("mesh material " + std::to_string(index) + " of " + std::to_string(MaterialCount()));
+    return index == 0 ? material : addedMaterials_[index - 1];
 }
 
 void MeshBuilder::AddQuad(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d)
@@ -60,9 +81,16 @@ void MeshBuilder::AddFlatPolygon(const std::vector<Vec3>& corners, const std::ve
 void MeshBuilder::Append(const MeshBuilder& other)
 {
     const auto offset = static_cast<std::uint32_t>(vertices_.size());
+    // The other mesh's material k > 0 becomes this mesh's added material materialOffset + k.
+    const auto materialOffset = static_cast<std::uint32_t>(addedMaterials_.size());
     vertices_.insert(vertices_.end(), other.vertices_.begin(), other.vertices_.end());
-    for (const auto& t : other.triangles_)
+    addedMaterials_.insert(addedMaterials_.end(), other.addedMaterials_.begin(), other.addedMaterials_.end());
+    for (std::size_t i = 0; i < other.triangles_.size(); ++i) {
+        const auto& t = other.triangles_[i];
+        const std::uint32_t m = other.triangleMaterials_[i];
         triangles_.push_back({t[0] + offset, t[1] + offset, t[2] + offset});
+        triangleMaterials_.push_back(m == 0 ? 0 : m + materialOffset);
+    }
 }
 
 void MeshBuilder::Flip()

@@ -43,6 +43,32 @@ void Faces(std::string& out, const MeshBuilder& mesh, const char* indent)
     }
 }
 
+// One Material: diffuse rgba; power; specular rgb; emissive rgb; the texture when it has one.
+void Material(std::string& out, const MeshMaterial& m)
+{
+    out += "   Material {\n    ";
+    for (double c : m.diffuse) {
+        Number(out, c);
+        out += ';';
+    }
+    out += ";\n    ";
+    Number(out, m.power);
+    out += ";\n    ";
+    for (double c : m.specular) {
+        Number(out, c);
+        out += ';';
+    }
+    out += ";\n    ";
+    for (double c : m.emissive) {
+        Number(out, c);
+        out += ';';
+    }
+    out += ";\n";
+    if (!m.texture.empty())
+        out += "\n    TextureFilename {\n     \"" + m.texture + "\";\n    }\n";
+    out += "   }\n";
+}
+
 } // namespace
 
 bool IsValidXName(const std::string& name)
@@ -77,8 +103,10 @@ std::string WriteXFileText(const MeshBuilder& mesh, const std::string& name)
 {
     if (!IsValidXName(name))
         throw std::logic_error("\"" + name + "\" is not a valid .x name");
-    if (!IsValidXString(mesh.material.texture))
-        throw std::logic_error("texture name \"" + mesh.material.texture + "\" cannot be written into a .x file");
+    for (std::size_t i = 0; i < mesh.MaterialCount(); ++i)
+        if (!IsValidXString(mesh.MaterialAt(i).texture))
+            throw std::logic_error("texture name \"" + mesh.MaterialAt(i).texture +
+                                   "\" cannot be written into a .x file");
     const auto& vertices = mesh.Vertices();
     if (vertices.empty() || mesh.Triangles().empty())
         throw std::logic_error("mesh \"" + name + "\" is empty");
@@ -121,34 +149,17 @@ std::string WriteXFileText(const MeshBuilder& mesh, const std::string& name)
     }
     out += "  }\n";
 
-    const auto& triangles = mesh.Triangles();
+    // Every material in index order, and each face's index into them.
+    const auto& faceMaterials = mesh.TriangleMaterials();
     out += "\n  MeshMaterialList {\n";
-    out += "   1;\n";
-    out += "   " + std::to_string(triangles.size()) + ";\n";
-    for (std::size_t i = 0; i < triangles.size(); ++i)
-        out += i + 1 < triangles.size() ? "   0,\n" : "   0;\n";
-    const MeshMaterial& m = mesh.material;
-    out += "\n   Material {\n    ";
-    for (double c : m.diffuse) {
-        Number(out, c);
-        out += ';';
+    out += "   " + std::to_string(mesh.MaterialCount()) + ";\n";
+    out += "   " + std::to_string(faceMaterials.size()) + ";\n";
+    for (std::size_t i = 0; i < faceMaterials.size(); ++i)
+        out += "   " + std::to_string(faceMaterials[i]) + (i + 1 < faceMaterials.size() ? ",\n" : ";\n");
+    for (std::size_t i = 0; i < mesh.MaterialCount(); ++i) {
+        out += '\n';
+        Material(out, mesh.MaterialAt(i));
     }
-    out += ";\n    ";
-    Number(out, m.power);
-    out += ";\n    ";
-    for (double c : m.specular) {
-        Number(out, c);
-        out += ';';
-    }
-    out += ";\n    ";
-    for (double c : m.emissive) {
-        Number(out, c);
-        out += ';';
-    }
-    out += ";\n";
-    if (!m.texture.empty())
-        out += "\n    TextureFilename {\n     \"" + m.texture + "\";\n    }\n";
-    out += "   }\n";
     out += "  }\n";
     out += " }\n";
     out += "}\n";
