@@ -30,11 +30,26 @@ private:
     std::int64_t micros = 0;
 };
 
+// A key of a track file: row, value, interpolation code (0 step, 1 linear, 2 smooth, 3 ramp).
 struct TrackKey {
     unsigned row;
     float value;
     signed char interpolation;
 };
+
+// The bytes of a track file with these keys.
+inline std::vector<unsigned char> TrackFileBytes(const std::vector<TrackKey>& keys)
+{
+    std::vector<unsigned char> bytes(4 + 9 * keys.size());
+    const std::uint32_t count = static_cast<std::uint32_t>(keys.size());
+    std::memcpy(bytes.data(), &count, 4);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        std::memcpy(&bytes[4 + 9 * i], &keys[i].row, 4);
+        std::memcpy(&bytes[8 + 9 * i], &keys[i].value, 4);
+        bytes[12 + 9 * i] = static_cast<unsigned char>(keys[i].interpolation);
+    }
+    return bytes;
+}
 
 // A small demo world: an archive of tracks, curves and files opened as the demo opens
 // basefile.dat, the sync device published to the framework, the playback clock on a
@@ -61,15 +76,7 @@ public:
 
     void Track(const std::string& name, const std::vector<TrackKey>& keys)
     {
-        std::vector<unsigned char> bytes(4 + 9 * keys.size());
-        const std::uint32_t count = static_cast<std::uint32_t>(keys.size());
-        std::memcpy(bytes.data(), &count, 4);
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            std::memcpy(&bytes[4 + 9 * i], &keys[i].row, 4);
-            std::memcpy(&bytes[8 + 9 * i], &keys[i].value, 4);
-            bytes[12 + 9 * i] = static_cast<unsigned char>(keys[i].interpolation);
-        }
-        archive.Add("Data\\sync_" + name + ".track", std::move(bytes));
+        archive.Add("Data\\sync_" + name + ".track", TrackFileBytes(keys));
     }
 
     void Curve(const std::string& name, const std::vector<ANIMCURVEKEY>& keys)

@@ -71,6 +71,8 @@ void DXFramework::CreateResources()
 void DXFramework::ReleaseResources()
 {
     FrameworkState& state = State();
+    // Passes leave render targets in the effects' texture parameters; a reset needs them gone.
+    DXEffectHandler::ClearTextureParameters();
     SceneHandler::ReleaseSceneResources();
     ModuleHandler::ReleaseModuleResources();
     // The noise textures are shared values of the pool, which the other effects keep alive: take

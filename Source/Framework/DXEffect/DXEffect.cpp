@@ -242,6 +242,26 @@ void DXEffect::SetTexture(D3DXHANDLE handle, IDirect3DBaseTexture9* texture)
     Require(effect && effect->SetTexture(handle, texture) == D3D_OK, "[DXEffect::SetTexture] failed.\n");
 }
 
+void DXEffect::ClearTextureParameters()
+{
+    if (!effect)
+        return;
+    D3DXEFFECT_DESC desc{};
+    if (effect->GetDesc(&desc) != D3D_OK)
+        return;
+    for (UINT i = 0; i < desc.Parameters; ++i) {
+        D3DXHANDLE parameter = effect->GetParameter(nullptr, i);
+        D3DXPARAMETER_DESC parameterDesc{};
+        if (!parameter || effect->GetParameterDesc(parameter, &parameterDesc) != D3D_OK)
+            continue;
+        if (parameterDesc.Type < D3DXPT_TEXTURE || parameterDesc.Type > D3DXPT_TEXTURECUBE)
+            continue;
+        if (textures.count(parameter) != 0)
+            continue; // loaded from the effect's own annotations, in the managed pool
+        effect->SetTexture(parameter, nullptr);
+    }
+}
+
 D3DXHANDLE DXEffect::GetHandleBySemantic(const std::string& semantic)
 {
     auto found = semanticCache.find(semantic);

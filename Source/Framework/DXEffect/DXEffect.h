@@ -50,6 +50,10 @@ public:
     void SetMatrixBySemantic(const std::string& semantic, const D3DXMATRIX* value) override;
     void SetTextureBySemantic(const std::string& semantic, IDirect3DBaseTexture9* texture);
 
+    // Sets every texture parameter to null but the textures the effect loaded itself, so that no
+    // render target given to a pass stays referenced (a device cannot be reset while one is).
+    void ClearTextureParameters();
+
     // The parameter with that semantic, null when there is none; results are cached until Unload.
     D3DXHANDLE GetHandleBySemantic(const std::string& semantic);
 

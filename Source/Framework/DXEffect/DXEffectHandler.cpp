@@ -59,6 +59,14 @@ void DXEffectHandler::RemoveEffect(const std::string& name)
     instance->effects.erase(found);
 }
 
+void DXEffectHandler::ClearTextureParameters()
+{
+    if (!instance)
+        return;
+    for (auto& [name, effect] : instance->effects)
+        effect->ClearTextureParameters();
+}
+
 void DXEffectHandler::SetActiveEffect(const std::string& name)
 {
     activeEffect = FindEffect(name);

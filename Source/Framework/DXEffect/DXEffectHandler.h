@@ -22,6 +22,9 @@ public:
     // Every registered name followed by "\n", in name order.
     static std::string ListEffects();
 
+    // Every effect lets go of the textures passes gave it (render targets among them).
+    static void ClearTextureParameters();
+
     static void RenderObject(BASERENDEROBJECT* object);
     static void SetTechnique(const std::string& technique);
     static void SetTextureBySemantic(const std::string& semantic, IDirect3DBaseTexture9* texture);

@@ -1,0 +1,318 @@
+// The screen-space passes of the show ("postfx"): fills and copies, separable and edge-aware blurs,
+// the mix of direct and indirect light, depth of field, the closing twitch pass that turns the HDR
+// picture into display values, and the four overlay cards. Every pass draws the screen quad
+// (corners (+-1, +-1)) with depth, culling and (except the overlays) blending off.
+#include "shared.fxh"
+#include "rendering.fxh"
+
+float2 RTDimPixelInv : RTDIMPIXELINV = {0.0, 0.0};
+float2 Tx1DimPixelInv : TX1DIMPIXELINV = {0.0, 0.0};
+float4 Value1 : VALUE1 = {1.0, 1.0, 1.0, 1.0};
+float BufDimX : BUFDIMX = 1.0;
+float BufDimY : BUFDIMY = 1.0;
+float2 GaussOffsets[9] : GAUSSOFFSETS;
+// Per colour channel (red, green, blue): displacement x, y and the smear along the motion z, w.
+float4 TwitchParams[3] : TWITCHBLUR;
+float4 TwitchFlash : TWITCHFLASH = {0.0, 0.0, 0.0, 1.0};
+float Exposure : EXPOSURE = 1.0;
+float OverlayFade : OVERLAYFADE = 0.0;
+// Depth of field runs its horizontal blur more than once: the first reads the HDR source as it is,
+// every later one reads the 8-bit blur target and has to expand it (1.0) first.
+float DofSourceEncoded : DOFSOURCEENCODED = 0.0;
+
+texture ColTex1 : COLTEX1;
+texture ColTex2 : COLTEX2;
+texture DepthTex : DEPTHTEX;
+
+// The overlay cards, loaded with the effect.
+texture Card0 : TEXTURE0 < string ResourceName = "overlay0.png"; >;
+texture Card1 : TEXTURE1 < string ResourceName = "overlay1.png"; >;
+texture Card2 : TEXTURE2 < string ResourceName = "overlay2.png"; >;
+texture Card3 : TEXTURE3 < string ResourceName = "overlay3.png"; >;
+
+sampler2D Source1 = sampler_state {
+    Texture = <ColTex1>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+sampler2D Source2 = sampler_state {
+    Texture = <ColTex2>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+// Copies read each texel as it is.
+sampler2D Copy1 = sampler_state {
+    Texture = <ColTex1>; MinFilter = POINT; MagFilter = POINT; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+sampler2D Copy2 = sampler_state {
+    Texture = <ColTex2>; MinFilter = POINT; MagFilter = POINT; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+// Normals and depths are never blended between texels: an edge stays an edge.
+sampler2D Guide = sampler_state {
+    Texture = <ColTex1>; MinFilter = POINT; MagFilter = POINT; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+sampler2D Depth = sampler_state {
+    Texture = <DepthTex>; MinFilter = POINT; MagFilter = POINT; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+sampler2D CardSampler0 = sampler_state {
+    Texture = <Card0>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = LINEAR;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+sampler2D CardSampler1 = sampler_state {
+    Texture = <Card1>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = LINEAR;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+sampler2D CardSampler2 = sampler_state {
+    Texture = <Card2>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = LINEAR;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+sampler2D CardSampler3 = sampler_state {
+    Texture = <Card3>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = LINEAR;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+
+glsl {
+    // Gaussian over nine texels in five reads: the outer pairs are read between their texels, so
+    // linear filtering adds them with the right weights. The weights sum to 1, which keeps shadow
+    // moments averages.
+    const float BLUR_OFFSETS[3] = float[](0.0, 1.3846153846, 3.2307692308);
+    const float BLUR_WEIGHTS[3] = float[](0.2270270270, 0.3162162162, 0.0702702703);
+
+    vec4 Blur9(sampler2D s, vec2 uv, vec2 step)
+    {
+        vec4 sum = texture(s, uv) * BLUR_WEIGHTS[0];
+        for (int i = 1; i < 3; ++i) {
+            sum += texture(s, uv + step * BLUR_OFFSETS[i]) * BLUR_WEIGHTS[i];
+            sum += texture(s, uv - step * BLUR_OFFSETS[i]) * BLUR_WEIGHTS[i];
+        }
+        return sum;
+    }
+
+    // Depth of field: the blur reaches DOF_RADIUS source texels where the picture is wholly out of
+    // focus; DOF_TAPS taps on each side of the centre.
+    const float DOF_RADIUS = 6.0;
+    const int DOF_TAPS = 6;
+
+    // 0 in focus, 1 at FocusMaxZ.y units or more from the focus distance FocusMaxZ.x.
+    float CircleOfConfusion(vec2 uv)
+    {
+        float z = texture(Depth, uv).r;
+        return clamp(abs(z - FocusMaxZ.x) / max(FocusMaxZ.y, 1e-4), 0.0, 1.0);
+    }
+
+    vec3 DofRead(vec2 uv, bool encoded)
+    {
+        vec3 c = texture(Source1, uv).rgb;
+        return encoded ? DecodeLDR(c) : max(c, vec3(0.0));
+    }
+
+    vec4 DofBlur(vec2 uv, vec2 direction, bool encoded)
+    {
+        float radius = CircleOfConfusion(uv) * DOF_RADIUS;
+        vec2 step = direction * Tx1DimPixelInv * (radius / float(DOF_TAPS));
+        vec3 sum = vec3(0.0);
+        float weights = 0.0;
+        for (int k = -DOF_TAPS; k <= DOF_TAPS; ++k) {
+            float x = float(k) / float(DOF_TAPS);
+            float w = exp(-2.0 * x * x);
+            sum += DofRead(uv + step * float(k), encoded) * w;
+            weights += w;
+        }
+        return vec4(EncodeLDR(sum / weights), 1.0);
+    }
+
+    // Where a card sits on the target: centred across, `across` of the target's width wide, its
+    // middle at `down` of the height; the height follows from the card's own shape.
+    vec4 Card(sampler2D card, vec2 uv, float across, float down)
+    {
+        vec2 cardSize = vec2(textureSize(card, 0));
+        float targetAspect = abs(RTDimPixelInv.y) / max(RTDimPixelInv.x, 1e-8);
+        float tall = across * targetAspect * cardSize.y / cardSize.x;
+        vec2 cardUV = vec2((uv.x - 0.5) / across + 0.5, (uv.y - down) / tall + 0.5);
+        if (any(lessThan(cardUV, vec2(0.0))) || any(greaterThan(cardUV, vec2(1.0))))
+            return vec4(0.0);
+        vec4 c = texture(card, cardUV);
+        return vec4(c.rgb, c.a * clamp(OverlayFade, 0.0, 1.0));
+    }
+}
+
+vertexshader ScreenVS {
+    in vec4 POSITION0;
+    out vec2 uv;
+    void main()
+    {
+        gl_Position = ScreenQuadPosition(POSITION0.xyz, RTDimPixelInv);
+        uv = ScreenQuadUV(POSITION0.xyz);
+    }
+}
+
+pixelshader FillPS {
+    out vec4 COLOR0;
+    void main() { COLOR0 = Value1; }
+}
+
+// A plain copy: HDR stays HDR.
+pixelshader BlitPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = texture(Copy1, uv) * Value1; }
+}
+
+pixelshader AlphaToGreyPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = vec4(texture(Copy1, uv).a) * Value1; }
+}
+
+pixelshader BlurVPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = Blur9(Source1, uv, vec2(0.0, Tx1DimPixelInv.y)); }
+}
+
+pixelshader BlurHPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = Blur9(Source1, uv, vec2(Tx1DimPixelInv.x, 0.0)); }
+}
+
+// Edge-aware blur of COLTEX2 steered by the normal/depth guide COLTEX1: a tap counts less the more
+// a normal under it turns away from the centre's and the farther a depth under it lies from the
+// centre's, relative to that depth; a tap over an empty pixel counts nothing. The taps lie between
+// texels and read the light of two or four at once, so every guide texel under a tap is looked at.
+// The taps are placed by the grid's shape around its middle entry, so the grid is centred on the
+// pixel wherever the table puts its middle.
+pixelshader BilateralPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 centreGuide = texture(Guide, uv);
+        vec4 centre = texture(Source2, uv);
+        if (IsEmptyDepth(centreGuide.a)) {
+            COLOR0 = centre;
+            return;
+        }
+        vec3 centreNormal = centreGuide.xyz;
+        float centreDepth = max(centreGuide.a, 1e-5);
+        vec2 guideSize = vec2(BufDimX, BufDimY);
+        vec4 sum = vec4(0.0);
+        float weights = 0.0;
+        for (int i = 0; i < 9; ++i) {
+            vec2 offset = GaussOffsets[i] - GaussOffsets[4];
+            // Half a texel each way along an axis where the tap falls between texels.
+            vec2 inTexels = offset * guideSize;
+            vec2 spread = step(vec2(0.25), abs(inTexels - round(inTexels))) * 0.5 / guideSize;
+            float edge = 1.0;
+            for (int k = 0; k < 4; ++k) {
+                vec2 corner = vec2((k & 1) == 0 ? -1.0 : 1.0, (k & 2) == 0 ? -1.0 : 1.0);
+                vec4 guide = texture(Guide, uv + offset + corner * spread);
+                if (IsEmptyDepth(guide.a)) {
+                    edge = 0.0;
+                    break;
+                }
+                float facing = pow(clamp(dot(guide.xyz, centreNormal), 0.0, 1.0), 16.0);
+                float relative = abs(guide.a - centreGuide.a) / centreDepth;
+                edge = min(edge, facing * clamp(1.0 - relative * 20.0, 0.0, 1.0));
+            }
+            // Centre 1, sides 1/2, corners 1/4.
+            float spatial = (i == 4) ? 1.0 : ((i & 1) == 1 ? 0.5 : 0.25);
+            float w = spatial * edge;
+            sum += texture(Source2, uv + offset) * w;
+            weights += w;
+        }
+        COLOR0 = weights > 0.0 ? sum / weights : centre;
+    }
+}
+
+pixelshader MixIndirectPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 direct = texture(Copy1, uv);
+        COLOR0 = vec4(direct.rgb + texture(Copy2, uv).rgb, direct.a);
+    }
+}
+
+pixelshader DofBlurHPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = DofBlur(uv, vec2(1.0, 0.0), DofSourceEncoded > 0.5); }
+}
+
+pixelshader DofBlurVPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = DofBlur(uv, vec2(0.0, 1.0), true); }
+}
+
+// The sharp HDR picture (COLTEX2) where the depth is in focus, the blurred one (COLTEX1, 8-bit)
+// where it is not.
+pixelshader DofComposePS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 sharp = texture(Source2, uv);
+        vec3 blurred = DecodeLDR(texture(Source1, uv).rgb);
+        float amount = smoothstep(0.0, 0.5, CircleOfConfusion(uv));
+        COLOR0 = vec4(mix(sharp.rgb, blurred, amount), sharp.a);
+    }
+}
+
+// Each colour channel read displaced by its own offset and smeared along the motion, then exposure,
+// tone curve and the flash: the HDR picture becomes display values here.
+pixelshader TwitchPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        const int taps = 5;
+        vec3 c;
+        for (int channel = 0; channel < 3; ++channel) {
+            vec4 p = TwitchParams[channel];
+            float sum = 0.0;
+            for (int k = 0; k < taps; ++k)
+                sum += texture(Source1, uv + p.xy + p.zw * (float(k) / float(taps - 1)))[channel];
+            c[channel] = sum / float(taps);
+        }
+        // Half floats reach 65504; anything beyond (an infinity) is taken as that.
+        c = ToneMap(clamp(c, vec3(0.0), vec3(65504.0)), Exposure);
+        COLOR0 = vec4(clamp(c + TwitchFlash.rgb, 0.0, 1.0), 1.0);
+    }
+}
+
+// The cards are display values, laid over whatever the target holds: the title in the middle,
+// the captions in the lower third.
+pixelshader Overlay0PS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = Card(CardSampler0, uv, 0.7, 0.5); }
+}
+pixelshader Overlay1PS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = Card(CardSampler1, uv, 0.6, 0.8); }
+}
+pixelshader Overlay2PS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = Card(CardSampler2, uv, 0.6, 0.8); }
+}
+pixelshader Overlay3PS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = Card(CardSampler3, uv, 0.6, 0.8); }
+}
+
+#define SCREEN_PASS(ps) \
+    pass P0 { ZEnable = FALSE; ZWriteEnable = FALSE; CullMode = NONE; AlphaBlendEnable = FALSE; AlphaTestEnable = FALSE; VertexShader = ScreenVS; PixelShader = ps; }
+
+// Straight alpha over the target; the target's own alpha stays.
+#define OVERLAY_PASS(ps) \
+    pass P0 { ZEnable = FALSE; ZWriteEnable = FALSE; CullMode = NONE; AlphaTestEnable = FALSE; AlphaBlendEnable = TRUE; SrcBlend = SRCALPHA; DestBlend = INVSRCALPHA; SeparateAlphaBlendEnable = TRUE; SrcBlendAlpha = ZERO; DestBlendAlpha = ONE; VertexShader = ScreenVS; PixelShader = ps; }
+
+technique FillQuad { SCREEN_PASS(FillPS) }
+technique BlitQuad { SCREEN_PASS(BlitPS) }
+technique BlitQuadAlphaToGrey { SCREEN_PASS(AlphaToGreyPS) }
+technique BlurV { SCREEN_PASS(BlurVPS) }
+technique BlurH { SCREEN_PASS(BlurHPS) }
+technique Bilateral_Blur_Filter { SCREEN_PASS(BilateralPS) }
+technique MixIndirectLight { SCREEN_PASS(MixIndirectPS) }
+technique DOF_blurH { SCREEN_PASS(DofBlurHPS) }
+technique DOF_blurV { SCREEN_PASS(DofBlurVPS) }
+technique DofQuad { SCREEN_PASS(DofComposePS) }
+technique TwitchBlur { SCREEN_PASS(TwitchPS) }
+technique Overlay0 { OVERLAY_PASS(Overlay0PS) }
+technique Overlay1 { OVERLAY_PASS(Overlay1PS) }
+technique Overlay2 { OVERLAY_PASS(Overlay2PS) }
+technique Overlay3 { OVERLAY_PASS(Overlay3PS) }

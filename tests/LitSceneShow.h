@@ -1,0 +1,209 @@
+#pragma once
+// The lit scenes on the show's own content: the staged content of the build (the folder packed
+// into basefile.dat) with the tracks a test chooses, a host over a composition of the render
+// modules and the scenes, and pictures read back from the presented frames.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DXFramework.h"
+#include "DemoWorld.h"
+#include "FrameworkEx.h"
+#include <stdexcept>
+#include "DeferredLighting/DeferredLighting.h"
+#include "ModuleHandler.h"
+#include "PostEffects/PostEffects.h"
+#include "Scene.h"
+#include "SceneHandler.h"
+#include "TempDir.h"
+#include "crt/CRand.h"
+#include "common/ArchiveWriter.h"
+#include "image/PngFile.h"
+#include "win32/MessageBox.h"
+
+#include "CornellScene.h"
+#include "LoaderBarScene.h"
+
+namespace lit_scene_show {
+
+// basefile.dat in `folder`: every file of the staged content under its archive name, then the
+// given tracks ("Data\\sync_<name>.track") in place of the show's.
+inline void WriteShowArchive(const std::filesystem::path& folder, const std::map<std::string, std::vector<TrackKey>>& tracks)
+{
+    namespace fs = std::filesystem;
+    const fs::path stage = ORVALA_CONTENT_STAGE;
+    ArchiveWriter archive;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(stage)) {
+        if (!entry.is_regular_file())
+            continue;
+        std::string name = fs::relative(entry.path(), stage).generic_string();
+        for (char& c : name)
+            if (c == '/')
+                c = '\\';
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        archive.Add(name, std::move(bytes));
+    }
+    for (const auto& [name, keys] : tracks)
+        archive.Add("Data\\sync_" + name + ".track", TrackFileBytes(keys));
+    archive.Write((folder / "basefile.dat").string(), 1);
+}
+
+// Scene indices of the test composition, in registration order.
+enum : int { kCornell = 0, kLoader = 1 };
+
+// Registers the modules and scenes this composition holds.
+inline void RegisterLitComposition()
+{
+    ModuleHandler::AddModule(new PostEffects("PostFX"));
+    ModuleHandler::AddModule(new DeferredLighting("DefLight"));
+    SceneHandler::AddScene(new CornellScene("CornellScene"));
+    SceneHandler::AddScene(new LoaderBarScene("LoaderBarScene"));
+}
+
+// A picture read back from the back buffer: B, G, R, A bytes, top row first.
+struct Picture {
+    std::vector<unsigned char> bgra;
+    unsigned width = 0;
+    unsigned height = 0;
+
+    const unsigned char* At(unsigned x, unsigned y) const { return &bgra[(static_cast<std::size_t>(y) * width + x) * 4]; }
+    // Mean of (r + g + b) / 3 over a rectangle, 0..255.
+    double MeanLuma(unsigned x0, unsigned y0, unsigned x1, unsigned y1) const
+    {
+        double sum = 0.0;
+        for (unsigned y = y0; y < y1; ++y)
+            for (unsigned x = x0; x < x1; ++x) {
+                const unsigned char* p = At(x, y);
+                sum += (p[0] + p[1] + p[2]) / 3.0;
+            }
+        return sum / std::max(1.0, static_cast<double>((x1 - x0) * (y1 - y0)));
+    }
+    // Sums of red, green and blue over a rectangle.
+    void SumRGB(unsigned x0, unsigned y0, unsigned x1, unsigned y1, double rgb[3]) const
+    {
+        rgb[0] = rgb[1] = rgb[2] = 0.0;
+        for (unsigned y = y0; y < y1; ++y)
+            for (unsigned x = x0; x < x1; ++x) {
+                const unsigned char* p = At(x, y);
+                rgb[0] += p[2];
+                rgb[1] += p[1];
+                rgb[2] += p[0];
+            }
+    }
+    bool WritePng(const std::string& path) const { return WritePngBGRA(path, bgra.data(), width, height, width * 4); }
+};
+
+// The texels of a render target of format A16B16G16R16F, R16F or G16R16F as four floats each
+// (missing channels 0, alpha 1), read back through a system-memory surface.
+inline bool ReadTarget(IDirect3DSurface9* target, std::vector<float>& rgba, unsigned& width, unsigned& height)
+{
+    IDirect3DDevice9* device = DXFramework::GetDevice();
+    D3DSURFACE_DESC desc{};
+    if (!target || target->GetDesc(&desc) != D3D_OK)
+        return false;
+    const unsigned channels = desc.Format == D3DFMT_A16B16G16R16F ? 4 : desc.Format == D3DFMT_G16R16F ? 2
+                            : desc.Format == D3DFMT_R16F          ? 1 : 0;
+    if (channels == 0)
+        return false;
+    IDirect3DSurface9* copy = nullptr;
+    if (device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr) != D3D_OK)
+        return false;
+    bool read = false;
+    D3DLOCKED_RECT locked{};
+    if (device->GetRenderTargetData(target, copy) == D3D_OK && copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
+        width = desc.Width;
+        height = desc.Height;
+        rgba.assign(static_cast<std::size_t>(width) * height * 4, 0.0f);
+        for (unsigned y = 0; y < height; ++y) {
+            const auto* row = reinterpret_cast<const D3DXFLOAT16*>(static_cast<const unsigned char*>(locked.pBits) + y * locked.Pitch);
+            for (unsigned x = 0; x < width; ++x) {
+                float texel[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+                D3DXFloat16To32Array(texel, row + x * channels, channels);
+                std::memcpy(&rgba[(static_cast<std::size_t>(y) * width + x) * 4], texel, sizeof texel);
+            }
+        }
+        copy->UnlockRect();
+        read = true;
+    }
+    copy->Release();
+    return read;
+}
+
+// Where the tests leave their pictures for a person to look at.
+inline std::string PicturePath(const std::string& name)
+{
+    const std::filesystem::path folder = std::filesystem::path(ORVALA_PICTURE_DIR);
+    std::filesystem::create_directories(folder);
+    return (folder / (name + ".png")).string();
+}
+
+// The host over the show's content and a composition, booted headless at a size, run from a
+// temporary working folder. Message boxes are collected.
+class Show {
+public:
+    Show(const std::map<std::string, std::vector<TrackKey>>& tracks, unsigned width, unsigned height,
+         const std::function<void()>& compose = RegisterLitComposition)
+        : previous(std::filesystem::current_path())
+    {
+        WriteShowArchive(folder.path(), tracks);
+        // The random draws (light clusters, sample kernels) start from the sequence a new
+        // process starts with, so every show of a test run is the same show.
+        crt::srand(1);
+        std::filesystem::current_path(folder.path());
+        SetMessageBoxPresenter([this](const MessageBoxRecord& box) {
+            boxes.push_back(box.caption + ": " + box.text);
+            return IDOK;
+        });
+        framework = std::make_unique<DXFramework>(nullptr, "", "Orvala lit scenes", width, height, false, 141.5f, false);
+        compose();
+    }
+    ~Show()
+    {
+        framework.reset();
+        SetMessageBoxPresenter(nullptr);
+        std::filesystem::current_path(previous);
+    }
+    Show(const Show&) = delete;
+    Show& operator=(const Show&) = delete;
+
+    // The host's failures carry their message into the test's report.
+    void Boot()
+    {
+        Reported([this] { framework->Boot(); });
+    }
+    bool Frame(float seconds, Picture& picture)
+    {
+        bool read = false;
+        Reported([&] { read = framework->RenderFrameAt(seconds, picture.bgra, picture.width, picture.height); });
+        return read;
+    }
+
+    std::vector<std::string> boxes;
+
+private:
+    template <typename Call>
+    static void Reported(Call call)
+    {
+        try {
+            call();
+        } catch (const FrameworkEx& e) {
+            throw std::runtime_error("FrameworkEx: " + e.GetMessage());
+        } catch (const FrameworkSupportFailed& e) {
+            throw std::runtime_error("FrameworkSupportFailed: " + e.GetMessage());
+        }
+    }
+
+    TempDir folder;
+    std::filesystem::path previous;
+    std::unique_ptr<DXFramework> framework;
+};
+
+} // namespace lit_scene_show
