@@ -7,7 +7,7 @@ scripts/build.sh
 if [ -x build/orvala ]; then
   cd build && exec ./orvala "$@"
 fi
-echo "The demo's scenes and render modules are not built yet. What exists: the host (dialog,"
-echo "window, device, frame loop), the platform layer, build/basefile.dat made from Content/, and"
-echo "the content tool:"
+echo "The show program is not built yet. What exists: the host (dialog, window, device, frame loop),"
+echo "the platform layer, the renderer with the loader and cornell scenes (their pictures are written"
+echo "to build/pictures/ by the tests), build/basefile.dat made from Content/, and the content tool:"
 exec build/orvala-tool help

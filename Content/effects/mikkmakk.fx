@@ -48,7 +48,7 @@ glsl {
     // spread the samples from near to half a room away).
     const float GATHER_RADIUS = 12.0;
     // The share of gathered light a surface sends on (below 1, so bounces converge).
-    const float BOUNCE = 0.85;
+    const float BOUNCE = 0.8;
 
     float SpecularStrength(vec4 specular) { return clamp(max(specular.r, max(specular.g, specular.b)), 0.0, 1.0); }
 
