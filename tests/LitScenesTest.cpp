@@ -65,6 +65,16 @@ TEST(LitScenesTest, CornellFrameIsLitExposedAndLetterboxed)
     const double mean = picture.MeanLuma(0, 20, kWidth, kHeight - 20);
     EXPECT_GT(mean, 40.0);
     EXPECT_LT(mean, 200.0);
+    // Every light buffer of the chain holds numbers: no NaN or infinity reaches the final pass.
+    for (const char* name : {"Light", "Light3_tmp", "Light3"}) {
+        std::vector<float> texels;
+        unsigned w = 0, h = 0;
+        ASSERT_TRUE(ReadTarget(SceneHandler::GetCurrent()->GetTexture(name)->surface, texels, w, h)) << name;
+        std::size_t bad = 0;
+        for (float v : texels)
+            bad += std::isfinite(v) ? 0u : 1u;
+        EXPECT_EQ(bad, 0u) << name;
+    }
     // The red wall reads red and the green wall green.
     unsigned x = 0, y = 0;
     ASSERT_TRUE(Project(D3DXVECTOR3(-14.9f, 12.0f, 2.0f), x, y));
