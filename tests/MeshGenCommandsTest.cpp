@@ -160,7 +160,6 @@ struct WallCase {
     std::map<std::string, std::uint32_t> sides; // the material of each closed side
 };
 
-
 // Each wall named by --wall gets a material of its own, the others stay on material 0; every
 // face carries the material of the side it lies on.
 TEST_F(MeshGenCommands, OpenBoxWallsTakeMaterialsOfTheirOwn)
