@@ -3,6 +3,7 @@
 // into basefile.dat) with the tracks a test chooses, a host over a composition of the render
 // modules and the scenes, and pictures read back from the presented frames.
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +26,8 @@
 #include "TempDir.h"
 #include "crt/CRand.h"
 #include "common/ArchiveWriter.h"
+#include "d3d9/DeviceFactory.h"
+#include "RenderTargetResources/RTHandler/RTHandler.h"
 #include "image/PngFile.h"
 #include "win32/MessageBox.h"
 
@@ -136,6 +139,43 @@ inline bool ReadTarget(IDirect3DSurface9* target, std::vector<float>& rgba, unsi
     copy->Release();
     return read;
 }
+
+// The texels of the current scene's target `name` that are NaN or infinite; -1 when the target
+// cannot be read back.
+inline long NonFiniteTexels(const std::string& name)
+{
+    std::vector<float> texels;
+    unsigned w = 0, h = 0;
+    if (!ReadTarget(SceneHandler::GetCurrent()->GetTexture(name)->surface, texels, w, h))
+        return -1;
+    long bad = 0;
+    for (float v : texels)
+        bad += std::isfinite(v) ? 0 : 1;
+    return bad;
+}
+
+// The recording device's name of a surface: how it appears in the targets of a logged draw.
+inline std::string RecordedName(IDirect3DSurface9* surface)
+{
+    IDirect3DDevice9* device = DXFramework::GetDevice();
+    ClearRecordedCalls(device);
+    device->SetRenderTarget(1, surface);
+    device->SetRenderTarget(1, nullptr);
+    const std::string arguments = GetRecordedCalls(device).front().arguments;
+    return arguments.substr(arguments.find(", ") + 2);
+}
+
+// Sets an environment variable for the length of a scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name(name) { setenv(name, value.c_str(), 1); }
+    ~ScopedEnv() { unsetenv(name); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name;
+};
 
 // Where the tests leave their pictures for a person to look at.
 inline std::string PicturePath(const std::string& name)

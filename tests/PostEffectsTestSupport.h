@@ -74,8 +74,8 @@ public:
         syncDevice.reset();
         syncTimer.reset();
         files.reset();
-        if (previousClock)
-            SetClockSource(previousClock);
+        if (clockInstalled)
+            SetClockSource(previousClock); // the default clock is null: put it back all the same
         SetMessageBoxPresenter(nullptr);
     }
 
@@ -95,6 +95,7 @@ public:
         const std::string path = (dir.path() / "basefile.dat").string();
         archive.Write(path);
         previousClock = SetClockSource(&clock);
+        clockInstalled = true;
         SetMessageBoxPresenter([this](const MessageBoxRecord& box) {
             boxes.push_back(box.caption + ": " + box.text);
             return IDOK;
@@ -156,6 +157,7 @@ private:
     std::vector<std::string> missing;
     ManualClock clock;
     ClockSource* previousClock = nullptr;
+    bool clockInstalled = false;
     std::unique_ptr<FileSys> files;
     std::unique_ptr<SyncTimer> syncTimer;
     std::unique_ptr<sync::Device> syncDevice;

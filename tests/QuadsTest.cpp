@@ -166,6 +166,37 @@ TEST_F(QuadsTest, ADrawCountBeyondTheBatchDrawsOnlyTheQuadsHeld)
     Unbind();
 }
 
+TEST_F(QuadsTest, SetFirstStartsTheDrawAtThatQuadWithItsOwnVertexRange)
+{
+    // One quad out of the middle of a batch, a run to its end, a run cut at its end, and starts
+    // outside the batch, which draw nothing.
+    struct Case {
+        int first;
+        int drawCount;
+        std::vector<std::string> draws;
+    };
+    const Case cases[] = {
+        {0, 1, {"D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2"}},
+        {3, 1, {"D3DPT_TRIANGLELIST, 0, 12, 4, 18, 2"}},
+        {2, 3, {"D3DPT_TRIANGLELIST, 0, 8, 12, 12, 6"}},
+        {4, 5, {"D3DPT_TRIANGLELIST, 0, 16, 4, 24, 2"}},
+        {5, 1, {}},
+        {-1, 2, {}},
+    };
+    Quads quads(5, 1, nullptr);
+    EXPECT_EQ(quads.GetFirst(), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE("first " + std::to_string(c.first) + ", count " + std::to_string(c.drawCount));
+        quads.SetFirst(c.first);
+        quads.SetDrawCount(c.drawCount);
+        EXPECT_EQ(quads.GetFirst(), c.first);
+        ClearRecordedCalls(device);
+        quads.Draw();
+        EXPECT_EQ(Calls("DrawIndexedPrimitive"), c.draws);
+    }
+    Unbind();
+}
+
 TEST_F(QuadsTest, LocksCoverWholeBuffersOrQuadRangesAndRefuseRangesOutsideTheBatch)
 {
     Quads quads(3, 2, nullptr);
@@ -379,6 +410,44 @@ void main()
             EXPECT_EQ(At(pixels, x, y), c.insideSecond) << x << "," << y;
         for (auto [x, y] : {std::pair{3, 4}, std::pair{20, 10}, std::pair{10, 28}, std::pair{31, 40}, std::pair{40, 35}})
             EXPECT_EQ(At(pixels, x, y), 0u) << x << "," << y;
+    }
+}
+
+TEST_F(GLQuadsTest, SetFirstDrawsOneQuadOfTheBatchAndNoneOfTheOthers)
+{
+    constexpr const char* kVS = R"(
+in vec4 POSITION0;
+in vec4 COLOR0;
+out vec4 colour;
+void main()
+{
+    gl_Position = POSITION0;
+    colour = COLOR0;
+})";
+    ASSERT_EQ(device->SetVertexShader(VertexShader(kVS)), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(PixelShader(kColourPS)), D3D_OK);
+
+    // Three quads side by side in three colours.
+    Quads quads(3, 1, nullptr);
+    void* data = nullptr;
+    ASSERT_EQ(quads.LockPositions(&data), D3D_OK);
+    auto* positions = static_cast<Float3*>(data);
+    for (int i = 0; i < 3; ++i)
+        Corners(positions + 4 * i, 4.0f + 20.0f * i, 20.0f, 18.0f + 20.0f * i, 40.0f);
+    ASSERT_EQ(quads.UnlockPositions(), D3D_OK);
+    const D3DCOLOR colours[3] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu};
+    for (unsigned i = 0; i < 3; ++i) {
+        ASSERT_EQ(quads.LockColors(&data, i, 1, 0), D3D_OK);
+        std::fill_n(static_cast<D3DCOLOR*>(data), 4, colours[i]);
+        ASSERT_EQ(quads.UnlockColors(), D3D_OK);
+    }
+    quads.SetDrawCount(1);
+    for (int first = 0; first < 3; ++first) {
+        SCOPED_TRACE(first);
+        quads.SetFirst(first);
+        const std::vector<std::uint32_t> pixels = DrawFrame(quads);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(At(pixels, 11 + 20 * i, 30), i == first ? (colours[i] & 0xFFFFFFu) : 0u) << "quad " << i;
     }
 }
 

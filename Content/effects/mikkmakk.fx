@@ -15,13 +15,6 @@ sampler2D MaterialSampler = sampler_state {
     AddressU = WRAP; AddressV = WRAP;
 };
 
-// The image cube's pictures: a cube map looked up by the object-space direction.
-texture ImageCube : TEXTURE0 < string ResourceName = "sky.dds"; >;
-samplerCUBE ImageCubeSampler = sampler_state {
-    Texture = <ImageCube>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = LINEAR;
-    AddressU = CLAMP; AddressV = CLAMP; AddressW = CLAMP;
-};
-
 // Indirect light: the probe's cube map of last frame and the G-buffer of what is being lit.
 float3 FarClipValues : FARCLIPVALUES;
 float3 CubeMapPos : CUBEMAP_POS;
@@ -152,8 +145,59 @@ pixelshader CleanNormalMapPS {
     }
 }
 
-// The image cube: its colour is the cube map's picture in the direction of the object-space
-// position, so each face shows its own image.
+// The image cube: each face of the object-space cube (-1...1) is a picture of light — a sun with
+// rays, ripples, a spectrum, a grid of lamps, a glow and caustics — bright on a dark ground.
+glsl {
+    vec3 Spectrum(float x)
+    {
+        return clamp(vec3(abs(x * 6.0 - 3.0) - 1.0, 2.0 - abs(x * 6.0 - 2.0), 2.0 - abs(x * 6.0 - 4.0)), 0.0, 1.0);
+    }
+
+    vec3 ImageCubePicture(vec3 p)
+    {
+        vec3 a = abs(p);
+        int face;
+        vec2 uv;
+        if (a.x >= a.y && a.x >= a.z) {
+            face = p.x > 0.0 ? 0 : 1;
+            uv = p.zy / a.x;
+        } else if (a.y >= a.z) {
+            face = p.y > 0.0 ? 2 : 3;
+            uv = p.xz / a.y;
+        } else {
+            face = p.z > 0.0 ? 4 : 5;
+            uv = p.xy / a.z;
+        }
+        vec3 ground = vec3(0.22, 0.24, 0.3);
+        float r = length(uv);
+        float angle = atan(uv.y, uv.x);
+        vec3 warm = vec3(0.95, 0.7, 0.3);
+        vec3 cool = vec3(0.35, 0.55, 0.95);
+        if (face == 0) { // a sun and its rays
+            float rays = smoothstep(0.55, 0.95, cos(angle * 12.0)) * smoothstep(1.1, 0.35, r);
+            return mix(ground, warm, max(smoothstep(0.33, 0.28, r), rays));
+        }
+        if (face == 1) { // ripples
+            float rings = smoothstep(0.5, 0.95, cos(r * 22.0)) * smoothstep(1.2, 0.1, r);
+            return mix(ground, cool, rings);
+        }
+        if (face == 2) { // a spectrum through a prism
+            float band = smoothstep(0.55, 0.45, abs(uv.y));
+            return mix(ground, Spectrum(uv.x * 0.5 + 0.5) * 0.9, band);
+        }
+        if (face == 3) { // a grid of lamps
+            vec2 cell = fract(uv * 2.5) - 0.5;
+            return mix(ground, warm, smoothstep(0.3, 0.2, length(cell)));
+        }
+        if (face == 4) { // a glow
+            return mix(ground, vec3(0.95, 0.85, 0.6), exp(-r * r * 3.0));
+        }
+        // caustics
+        float c = sin(uv.x * 9.0 + sin(uv.y * 7.0) * 2.0) * sin(uv.y * 8.0 + sin(uv.x * 6.0) * 2.0);
+        return mix(ground, vec3(0.4, 0.85, 0.9), smoothstep(0.3, 0.9, c));
+    }
+}
+
 pixelshader ImgCubePS {
     in vec3 viewNormal;
     in vec3 viewPos;
@@ -163,8 +207,7 @@ pixelshader ImgCubePS {
     out vec4 COLOR1;
     void main()
     {
-        vec3 picture = texture(ImageCubeSampler, objectPos).rgb;
-        COLOR0 = vec4(picture * MaterialDiffuse.rgb, SpecularStrength(MaterialSpecular));
+        COLOR0 = vec4(ImageCubePicture(objectPos) * MaterialDiffuse.rgb, SpecularStrength(MaterialSpecular));
         COLOR1 = EncodeNormalDepth(viewNormal, viewPos.z);
     }
 }

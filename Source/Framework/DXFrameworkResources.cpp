@@ -83,7 +83,9 @@ void DXFramework::ReleaseResources()
         if (globalEffect->GetHandleBySemantic("NOISEVECTEX"))
             globalEffect->SetTextureBySemantic("NOISEVECTEX", nullptr);
     }
-    DXEffectHandler::RemoveEffect("Global");
+    // Every effect lives in the pool released below: the modules and scenes register theirs again
+    // in the new pool when their resources are made, or shared values would no longer reach them.
+    DXEffectHandler::RemoveAllEffects();
     globalEffect = nullptr;
     SetGlobalEffect(nullptr);
     ReleaseAndClear(state.effectPool);

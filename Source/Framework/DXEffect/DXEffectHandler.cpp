@@ -55,8 +55,20 @@ void DXEffectHandler::RemoveEffect(const std::string& name)
     auto found = instance->effects.find(name);
     if (found == instance->effects.end())
         return;
+    if (activeEffect == found->second)
+        activeEffect = nullptr;
     delete found->second;
     instance->effects.erase(found);
+}
+
+void DXEffectHandler::RemoveAllEffects()
+{
+    if (!instance)
+        return;
+    for (auto& [name, effect] : instance->effects)
+        delete effect;
+    instance->effects.clear();
+    activeEffect = nullptr;
 }
 
 void DXEffectHandler::ClearTextureParameters()

@@ -24,6 +24,8 @@ public:
 
     // Every effect lets go of the textures passes gave it (render targets among them).
     static void ClearTextureParameters();
+    // Removes every effect; the next AddEffect of a name makes it again.
+    static void RemoveAllEffects();
 
     static void RenderObject(BASERENDEROBJECT* object);
     static void SetTechnique(const std::string& technique);

@@ -12,6 +12,7 @@
 #include "DXFramework.h"
 #include "DXMesh/DXMesh.h"
 #include "DeferredLighting/DeferredLighting.h"
+#include "Dust/Dust.h"
 #include "LightHandler.h"
 #include "ModuleHandler.h"
 #include "PostEffects/PostEffects.h"
@@ -127,29 +128,41 @@ void ResetNormalDepth(PostEffects& postFX, RENDERTEXTURE* normalDepth)
     postFX.FillQuad(nothing);
 }
 
-void GeometryPass(RENDERTEXTURE* colour, RENDERTEXTURE* normalDepth, const std::vector<DXMesh*>& meshes,
-                  const std::string& technique)
+void GeometryPass(RENDERTEXTURE* colour, RENDERTEXTURE* normalDepth, const std::vector<GeometryGroup>& groups)
 {
     colour->SetAsRenderTarget(0);
     Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
     colour->SetAsRenderTarget(0);
     normalDepth->SetAsRenderTarget(1);
     DXEffectHandler::SetActiveEffect("mikkmakk");
-    DXEffectHandler::SetTechnique(technique);
-    for (DXMesh* mesh : meshes)
-        DXEffectHandler::RenderObject(mesh);
+    for (const GeometryGroup& group : groups) {
+        DXEffectHandler::SetTechnique(group.technique);
+        for (DXMesh* mesh : group.meshes)
+            DXEffectHandler::RenderObject(mesh);
+    }
     CHECK_RESULT(DXFramework::GetDevice()->SetRenderTarget(1, nullptr));
+}
+
+void GeometryPass(RENDERTEXTURE* colour, RENDERTEXTURE* normalDepth, const std::vector<DXMesh*>& meshes,
+                  const std::string& technique)
+{
+    GeometryPass(colour, normalDepth, std::vector<GeometryGroup>{{technique, meshes}});
+}
+
+void FillGBuffer(Scene& scene, PostEffects& postFX, const std::vector<GeometryGroup>& groups)
+{
+    RENDERTEXTURE* normalDepth = scene.GetTexture("NormalDepth");
+    ResetNormalDepth(postFX, normalDepth);
+    GeometryPass(scene.GetTexture("Color"), normalDepth, groups);
 }
 
 void FillGBuffer(Scene& scene, PostEffects& postFX, const std::vector<DXMesh*>& meshes)
 {
-    RENDERTEXTURE* normalDepth = scene.GetTexture("NormalDepth");
-    ResetNormalDepth(postFX, normalDepth);
-    GeometryPass(scene.GetTexture("Color"), normalDepth, meshes);
+    FillGBuffer(scene, postFX, std::vector<GeometryGroup>{{"clean", meshes}});
 }
 
 void DrawDirectLight(Scene& scene, DeferredLighting& lighting, const std::string& pointPrefix, int points, int spots,
-                     const std::string& spotPrefix)
+                     const std::string& spotPrefix, const D3DXCOLOR& ambient)
 {
     LightHandler& lights = *scene.GetLightHandler();
     RENDERTEXTURE* normalDepth = scene.GetTexture("NormalDepth");
@@ -157,6 +170,11 @@ void DrawDirectLight(Scene& scene, DeferredLighting& lighting, const std::string
     RENDERTEXTURE* light = scene.GetTexture("Light");
     light->SetAsRenderTarget(0);
     Clear(D3DCLEAR_TARGET);
+    if (ambient.r > 0.0f || ambient.g > 0.0f || ambient.b > 0.0f) {
+        auto* postFX = static_cast<PostEffects*>(ModuleHandler::FindModule("PostFX"));
+        const float tint[4] = {ambient.r, ambient.g, ambient.b, 0.0f};
+        postFX->BlitQuad(colour, tint);
+    }
     for (int i = 1; i <= points; ++i)
         lighting.DrawLight(normalDepth, scene.GetTexture("Shadow1"), colour, lights.FindLight(Numbered(pointPrefix, i)));
     light->SetAsRenderTarget(0);
@@ -191,6 +209,46 @@ void RequestCubeMapSceneTargets(Scene& scene, int shadows)
     scene.RequestTexture("NormalDepth", w, h, D3DFMT_A16B16G16R16F);
     scene.RequestTexture("Light", w, h, D3DFMT_A16B16G16R16F);
     scene.RequestTexture("Light2", w, h, D3DFMT_A16B16G16R16F);
+}
+
+void RequestDepthOfFieldSceneTargets(Scene& scene, int shadows)
+{
+    const int s = DXFramework::IsHighVRAM() ? 256 : 128;
+    const int w = static_cast<int>(DXFramework::GetContentWidth());
+    const int h = static_cast<int>(DXFramework::GetContentHeight());
+    for (int i = 1; i <= shadows; ++i)
+        scene.RequestTexture(Numbered("Shadow", i), s, s, D3DFMT_G16R16F);
+    scene.RequestTexture("Shadow_temp", s, s, D3DFMT_G16R16F);
+    scene.RequestTexture("Blur1", w, h, D3DFMT_X8R8G8B8);
+    scene.RequestTexture("Blur2", w, h, D3DFMT_X8R8G8B8);
+    scene.RequestTexture("Depth", w, h, D3DFMT_R16F);
+    scene.RequestTexture("Diffuse", w, h, D3DFMT_A16B16G16R16F);
+    scene.RequestTexture("Color", w, h, D3DFMT_A16B16G16R16F);
+    scene.RequestTexture("NormalDepth", w, h, D3DFMT_A16B16G16R16F);
+    scene.RequestTexture("Light", w, h, D3DFMT_A16B16G16R16F);
+    scene.RequestTexture("Light2", w, h, D3DFMT_A16B16G16R16F);
+    scene.RequestTexture("Light3", w, h, D3DFMT_A16B16G16R16F);
+}
+
+void DepthOfField(Scene& scene, PostEffects& postFX, const D3DXVECTOR2& focus)
+{
+    DXFramework::GetGlobalEffect()->SetVec2BySemantic("FOCUS_MAXZ", &focus.x);
+    scene.GetTexture("Depth")->SetAsRenderTarget(0);
+    const float toUnits[4] = {300.0f, 300.0f, 300.0f, 300.0f};
+    postFX.BlitAlphaToGrey(scene.GetTexture("NormalDepth"), toUnits);
+    scene.GetTexture("Color")->SetAsRenderTarget(0);
+    postFX.DepthOfField(scene.GetTexture("Depth"), scene.GetTexture("Blur1"), scene.GetTexture("Blur2"),
+                        scene.GetTexture("Light"), 2);
+}
+
+void DrawDust(Scene& scene, Dust& dust, Transform* box, const D3DXVECTOR3& colour)
+{
+    dust.SetBox(box);
+    scene.GetTexture("Color")->SetAsRenderTarget(0);
+    DXEffectHandler::SetActiveEffect("dust");
+    DXEffectHandler::SetTechnique("dust");
+    DXEffectHandler::SetVec3BySemantic("DUSTCOLOUR", &colour.x);
+    dust.Draw();
 }
 
 void ClearCubeTexture(Scene& scene, const std::string& name)

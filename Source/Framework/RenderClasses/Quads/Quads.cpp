@@ -186,6 +186,11 @@ void Quads::SetDrawCount(int n)
     drawCount = n;
 }
 
+void Quads::SetFirst(int index)
+{
+    first = index;
+}
+
 void Quads::Draw()
 {
     // Never more quads than the batch holds from `first`: the index range would run past it.
@@ -204,7 +209,8 @@ void Quads::Draw()
     device->SetStreamSource(3, texcoords, 0, 8);
     device->SetStreamSource(4, positions[previous], 0, 12);
     device->SetIndices(indices);
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, static_cast<UINT>(quads) * 4,
+    // The indices of the drawn quads reach their own vertices only, from the first one's on.
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(first) * 4, static_cast<UINT>(quads) * 4,
                                  static_cast<UINT>(first) * 6, static_cast<UINT>(quads) * 2);
 }
 

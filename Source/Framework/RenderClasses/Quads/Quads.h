@@ -49,6 +49,9 @@ public:
     HRESULT SetColor(D3DCOLOR colour);
     // The number of quads Draw draws from `first`; 0 (or less) draws nothing.
     void SetDrawCount(int n);
+    // The first quad Draw draws (0 at creation): with a draw count of 1, one quad of the batch.
+    // Outside the batch (negative, or at or past the count) nothing is drawn.
+    void SetFirst(int index);
 
     // Binds declaration, streams and indices on the framework's device and draws drawCount quads
     // from `first` (no more than the batch holds). Device results are ignored.

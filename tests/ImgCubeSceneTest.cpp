@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "Floor/Floor.h"
+#include "ImgCubeScene.h"
+#include "LitSceneShow.h"
+#include "RenderTargetResources/RTHandler/RTHandler.h"
+
+using namespace lit_scene_show;
+
+namespace {
+
+constexpr unsigned kWidth = 640;
+constexpr unsigned kHeight = 400;
+
+void ComposeImgCube()
+{
+    ModuleHandler::AddModule(new PostEffects("PostFX"));
+    ModuleHandler::AddModule(new DeferredLighting("DefLight"));
+    ModuleHandler::AddModule(new Floor("Floor"));
+    SceneHandler::AddScene(new ImgCubeScene("ImgCubeScene"));
+    SceneHandler::AddScene(new LoaderBarScene("LoaderBarScene"));
+}
+
+} // namespace
+
+TEST(ImgCubeSceneTest, CubeWordsAndFloorAreLitThroughTheCameraMove)
+{
+    Show show({{"Scene", {{0, 0.0f, 0}}}}, kWidth, kHeight, ComposeImgCube);
+    show.Boot();
+    for (float t : {75.0f, 82.5f, 90.0f}) {
+        Picture picture;
+        ASSERT_TRUE(show.Frame(t, picture));
+        picture.WritePng(PicturePath("imgcube-" + std::to_string(static_cast<int>(t * 10))));
+        EXPECT_EQ(picture.MeanLuma(0, 0, kWidth, 20), 0.0) << t;
+        EXPECT_EQ(picture.MeanLuma(0, kHeight - 20, kWidth, kHeight), 0.0) << t;
+        const double mean = picture.MeanLuma(0, 20, kWidth, kHeight - 20);
+        EXPECT_GT(mean, 40.0) << t;
+        EXPECT_LT(mean, 200.0) << t;
+        EXPECT_EQ(NonFiniteTexels("Light"), 0) << t;
+    }
+}
