@@ -1,25 +1,45 @@
-// The cornell scene's frame, the scene with every stage of the render chain: milliseconds per
-// frame at 640 x 360 on the GL device (llvmpipe without a GPU), and the engine's own CPU per frame
-// on the recording device, which draws nothing.
+// A frame of each scene: milliseconds per frame at 640 x 360 on the GL device (llvmpipe without a
+// GPU, the picture read back included), and the engine's own CPU per frame on the recording
+// device, which draws nothing (its emulated clears included).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <functional>
 
+#include "ArenaScene.h"
+#include "ImgCubeScene.h"
 #include "LitSceneShow.h"
+#include "RoomScene.h"
+#include "TunnelScene.h"
 
 using namespace lit_scene_show;
 
 namespace {
 
-void CornellFrames(benchmark::State& state, bool recording)
+struct SceneCase {
+    const char* name;
+    std::function<Scene*()> make;
+    float seconds; // a moment of the scene's section
+};
+
+const SceneCase kScenes[] = {
+    {"Cornell", [] { return new CornellScene("CornellScene"); }, 37.0f},
+    {"Arena", [] { return new ArenaScene("ArenaScene"); }, 20.0f},
+    {"Room", [] { return new RoomScene("RoomScene"); }, 52.0f},
+    {"ImgCube", [] { return new ImgCubeScene("ImgCubeScene"); }, 82.0f},
+    {"Tunnel", [] { return new TunnelScene("TunnelScene"); }, 97.0f},
+};
+
+void SceneFrames(benchmark::State& state, const SceneCase& scene, bool recording)
 {
     if (recording)
         setenv("ORVALA_D3D_DEVICE", "recording", 1);
     {
-        Show show({{"Scene", {{0, kCornell, 0}}}}, 640, 360);
+        Show show({{"Scene", {{0, 0.0f, 0}}}, {"PlaybackTime", {{0, 0.0f, 1}, {2560, 150.0f, 1}}}}, 640, 360,
+                  OneSceneComposition(scene.make));
         show.Boot();
         Picture picture;
-        float t = 30.0f;
+        float t = scene.seconds;
         for (auto _ : state) {
             show.Frame(t, picture);
             t += 1.0f / 60.0f;
@@ -29,16 +49,18 @@ void CornellFrames(benchmark::State& state, bool recording)
         unsetenv("ORVALA_D3D_DEVICE");
 }
 
-void BM_CornellFrameOnLlvmpipe(benchmark::State& state)
-{
-    CornellFrames(state, false);
-}
-void BM_CornellFrameEngineCpu(benchmark::State& state)
-{
-    CornellFrames(state, true);
-}
+const int kRegistered = [] {
+    for (const SceneCase& scene : kScenes) {
+        benchmark::RegisterBenchmark((std::string("FrameOnLlvmpipe/") + scene.name).c_str(),
+                                     [&scene](benchmark::State& state) { SceneFrames(state, scene, false); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(10);
+        benchmark::RegisterBenchmark((std::string("EngineCpuPerFrame/") + scene.name).c_str(),
+                                     [&scene](benchmark::State& state) { SceneFrames(state, scene, true); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(50);
+    }
+    return 0;
+}();
 
 } // namespace
-
-BENCHMARK(BM_CornellFrameOnLlvmpipe)->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(BM_CornellFrameEngineCpu)->Unit(benchmark::kMillisecond)->Iterations(100);

@@ -25,13 +25,8 @@ constexpr unsigned kBar = 20;
 // The arena, then the loader (which every composition registers).
 enum : int { kArena = 0 };
 
-void RegisterArenaComposition()
-{
-    ModuleHandler::AddModule(new PostEffects("PostFX"));
-    ModuleHandler::AddModule(new DeferredLighting("DefLight"));
-    SceneHandler::AddScene(new ArenaScene("ArenaScene"));
-    SceneHandler::AddScene(new LoaderBarScene("LoaderBarScene"));
-}
+const std::function<void()> RegisterArenaComposition =
+    OneSceneComposition([] { return new ArenaScene("ArenaScene"); });
 
 // The arena from the start, with the animation time running with the playback time to the end of
 // the show (row 2560 is 150 seconds).

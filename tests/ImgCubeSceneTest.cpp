@@ -14,14 +14,8 @@ namespace {
 constexpr unsigned kWidth = 640;
 constexpr unsigned kHeight = 400;
 
-void ComposeImgCube()
-{
-    ModuleHandler::AddModule(new PostEffects("PostFX"));
-    ModuleHandler::AddModule(new DeferredLighting("DefLight"));
-    ModuleHandler::AddModule(new Floor("Floor"));
-    SceneHandler::AddScene(new ImgCubeScene("ImgCubeScene"));
-    SceneHandler::AddScene(new LoaderBarScene("LoaderBarScene"));
-}
+const std::function<void()> ComposeImgCube =
+    OneSceneComposition([] { return new ImgCubeScene("ImgCubeScene"); });
 
 } // namespace
 

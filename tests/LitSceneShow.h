@@ -19,6 +19,8 @@
 #include "FrameworkEx.h"
 #include <stdexcept>
 #include "DeferredLighting/DeferredLighting.h"
+#include "Dust/Dust.h"
+#include "Floor/Floor.h"
 #include "ModuleHandler.h"
 #include "PostEffects/PostEffects.h"
 #include "Scene.h"
@@ -62,13 +64,30 @@ inline void WriteShowArchive(const std::filesystem::path& folder, const std::map
 // Scene indices of the test composition, in registration order.
 enum : int { kCornell = 0, kLoader = 1 };
 
-// Registers the modules and scenes this composition holds.
-inline void RegisterLitComposition()
+// The shared modules, as the show registers them.
+inline void RegisterShowModules()
 {
     ModuleHandler::AddModule(new PostEffects("PostFX"));
     ModuleHandler::AddModule(new DeferredLighting("DefLight"));
-    SceneHandler::AddScene(new CornellScene("CornellScene"));
-    SceneHandler::AddScene(new LoaderBarScene("LoaderBarScene"));
+    ModuleHandler::AddModule(new Floor("Floor"));
+    ModuleHandler::AddModule(new Dust("Dust"));
+}
+
+// A composition of the shared modules, one scene (index 0 of the "Scene" track) and the loader
+// (index 1).
+inline std::function<void()> OneSceneComposition(std::function<Scene*()> make)
+{
+    return [make] {
+        RegisterShowModules();
+        SceneHandler::AddScene(make());
+        SceneHandler::AddScene(new LoaderBarScene("LoaderBarScene"));
+    };
+}
+
+// The cornell scene and the loader.
+inline void RegisterLitComposition()
+{
+    OneSceneComposition([] { return new CornellScene("CornellScene"); })();
 }
 
 // A picture read back from the back buffer: B, G, R, A bytes, top row first.

@@ -28,14 +28,8 @@ constexpr unsigned kBar = 20;
 // Scene indices of the composition, in registration order.
 enum : int { kRoom = 0, kRoomLoader = 1 };
 
-void RegisterRoomComposition()
-{
-    ModuleHandler::AddModule(new PostEffects("PostFX"));
-    ModuleHandler::AddModule(new DeferredLighting("DefLight"));
-    ModuleHandler::AddModule(new Dust("Dust"));
-    SceneHandler::AddScene(new RoomScene("RoomScene"));
-    SceneHandler::AddScene(new LoaderBarScene("LoaderBarScene"));
-}
+const std::function<void()> RegisterRoomComposition =
+    OneSceneComposition([] { return new RoomScene("RoomScene"); });
 
 std::map<std::string, std::vector<TrackKey>> RoomOnScreen()
 {

@@ -28,14 +28,8 @@ constexpr unsigned kBar = 20;
 
 enum : int { kTunnel = 0, kTunnelLoader = 1 };
 
-void RegisterTunnelComposition()
-{
-    ModuleHandler::AddModule(new PostEffects("PostFX"));
-    ModuleHandler::AddModule(new DeferredLighting("DefLight"));
-    ModuleHandler::AddModule(new Dust("Dust"));
-    SceneHandler::AddScene(new TunnelScene("TunnelScene"));
-    SceneHandler::AddScene(new LoaderBarScene("LoaderBarScene"));
-}
+const std::function<void()> RegisterTunnelComposition =
+    OneSceneComposition([] { return new TunnelScene("TunnelScene"); });
 
 std::map<std::string, std::vector<TrackKey>> TunnelOnScreen()
 {
