@@ -9,6 +9,8 @@
 #include "ArenaScene.h"
 #include "ImgCubeScene.h"
 #include "LitSceneShow.h"
+#include "MorphScene.h"
+#include "OpeningScene.h"
 #include "RoomScene.h"
 #include "TunnelScene.h"
 
@@ -23,11 +25,13 @@ struct SceneCase {
 };
 
 const SceneCase kScenes[] = {
+    {"Opening", [] { return new OpeningScene("OpeningScene"); }, 9.0f},
     {"Cornell", [] { return new CornellScene("CornellScene"); }, 37.0f},
     {"Arena", [] { return new ArenaScene("ArenaScene"); }, 20.0f},
     {"Room", [] { return new RoomScene("RoomScene"); }, 52.0f},
     {"ImgCube", [] { return new ImgCubeScene("ImgCubeScene"); }, 82.0f},
     {"Tunnel", [] { return new TunnelScene("TunnelScene"); }, 97.0f},
+    {"Morph", [] { return new MorphScene("MorphScene"); }, 66.5f},
 };
 
 void SceneFrames(benchmark::State& state, const SceneCase& scene, bool recording)

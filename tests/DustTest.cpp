@@ -548,8 +548,9 @@ TEST_F(DustGLTest, MotesStayInsideTheirBoxAndDriftWithTime)
         };
         EXPECT_GT(differing(pictures[0], pictures[1]), 0u);
         EXPECT_EQ(differing(Render(std::string(c.name) + "-30-again", 3.0f), pictures[1]), 0u);
-        if (c.solid)
+        if (c.solid) {
             EXPECT_GT(differing(pictures[0], pictures[1]), kW * kH / 20);
+        }
     }
 }
 

@@ -21,6 +21,8 @@ public:
     virtual int GetType() const { return 0; }
 
     const D3DXCOLOR& GetColor() const { return color; }
+    // Scenes that colour their lights by code (the morph scene's noisy cluster) set it each frame.
+    void SetColor(const D3DXCOLOR& colour) { color = colour; }
     Transform* GetTransform() const { return transform; }
     float GetRadius() const { return radius; }
     bool GetCastShadows() const { return castShadows; }

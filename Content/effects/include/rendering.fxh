@@ -39,9 +39,12 @@ glsl {
         return FarRay(uv, farClipValues) * (storedDepth * GBUFFER_DEPTH_SCALE / farClipValues.z);
     }
 
+    // The moments of 1 - d: a texel nothing was drawn into (cleared to 0) then stands for the
+    // farthest distance a map holds, so the blur mixes "far" into the edges of what was drawn and
+    // never invents an occluder there.
     vec2 ShadowMoments(float clipW)
     {
-        float d = clipW * SHADOW_DEPTH_SCALE;
+        float d = 1.0 - clamp(clipW * SHADOW_DEPTH_SCALE, 0.0, 1.0);
         return vec2(d, d * d);
     }
 
@@ -54,13 +57,12 @@ glsl {
         if (any(greaterThan(abs(ndc), vec2(1.0))))
             return 1.0;
         vec2 moments = texture(shadowMap, ndc * vec2(0.5, -0.5) + 0.5).rg;
-        float mu = moments.x;
-        if (mu <= 0.0)
-            return 1.0;
+        // Back from 1 - d to d: the mean mirrors, the variance stays.
+        float mu = 1.0 - moments.x;
         float t = lightClip.w * SHADOW_DEPTH_SCALE;
         if (t <= mu + 0.002)
             return 1.0;
-        float variance = max(moments.y - mu * mu, 2e-5);
+        float variance = max(moments.y - moments.x * moments.x, 2e-5);
         float d = t - mu;
         float p = variance / (variance + d * d);
         return clamp((p - 0.3) / 0.7, 0.0, 1.0);
