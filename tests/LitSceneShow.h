@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,9 +39,10 @@
 
 namespace lit_scene_show {
 
-// basefile.dat in `folder`: every file of the staged content under its archive name, then the
-// given tracks ("Data\\sync_<name>.track") in place of the show's.
-inline void WriteShowArchive(const std::filesystem::path& folder, const std::map<std::string, std::vector<TrackKey>>& tracks)
+// basefile.dat in `folder`: every file of the staged content under its archive name but those
+// `without` names, then the given tracks ("Data\\sync_<name>.track") in place of the show's.
+inline void WriteShowArchive(const std::filesystem::path& folder, const std::map<std::string, std::vector<TrackKey>>& tracks,
+                             const std::set<std::string>& without = {})
 {
     namespace fs = std::filesystem;
     const fs::path stage = ORVALA_CONTENT_STAGE;
@@ -52,6 +54,8 @@ inline void WriteShowArchive(const std::filesystem::path& folder, const std::map
         for (char& c : name)
             if (c == '/')
                 c = '\\';
+        if (without.count(name) != 0)
+            continue;
         std::ifstream in(entry.path(), std::ios::binary);
         std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         archive.Add(name, std::move(bytes));
