@@ -222,27 +222,13 @@ TEST(ArenaSceneTest, MissingLayerCardStopsTheLoadingWithCouldntReadFile)
 
 TEST(ArenaSceneTest, LostDeviceInTheArenaIsSurvivedAndTheStageComesBack)
 {
-    const float time = 19.5f;
-    int loads = 0;
-    Picture steady;
-    {
-        Show show(ArenaTracks(), kWidth, kHeight, RegisterArenaComposition);
-        show.Boot();
-        loads = DXFramework::GetLoadCount();
-        ASSERT_TRUE(show.Frame(time, steady));
-    }
-    // Lost at the third frame of the scene, after loading presented its loader frames.
-    ScopedEnv lost("ORVALA_D3D_DEVICE_LOST", "Present:" + std::to_string(loads + 3));
-    Show show(ArenaTracks(), kWidth, kHeight, RegisterArenaComposition);
-    show.Boot();
-    Picture picture;
-    int drawn = 0;
-    for (int i = 0; i < 5; ++i)
-        drawn += show.Frame(time, picture) ? 1 : 0;
-    EXPECT_EQ(drawn, 4) << "one frame is lost, the others are drawn";
-    picture.WritePng(PicturePath("arena-after-loss"));
+    const LostDeviceRun run =
+        RunWithLostDevice(ArenaTracks(), kWidth, kHeight, RegisterArenaComposition,
+                          {19.5f, 5, 3, 1, {}});
+    EXPECT_EQ(run.drawn, 4) << "one frame is lost, the others are drawn";
+    run.picture.WritePng(PicturePath("arena-after-loss"));
     // The same stage as without the loss: cards, smoke (the band low down) and all.
-    EXPECT_EQ(picture.MeanLuma(0, 0, kWidth, kBar), 0.0);
-    EXPECT_NEAR(picture.MeanLuma(0, 0, kWidth, kHeight), steady.MeanLuma(0, 0, kWidth, kHeight), 0.5);
-    EXPECT_NEAR(picture.MeanLuma(0, 300, kWidth, kHeight - kBar), steady.MeanLuma(0, 300, kWidth, kHeight - kBar), 0.5);
+    EXPECT_EQ(run.picture.MeanLuma(0, 0, kWidth, kBar), 0.0);
+    EXPECT_NEAR(run.picture.MeanLuma(0, 0, kWidth, kHeight), run.steady.MeanLuma(0, 0, kWidth, kHeight), 0.5);
+    EXPECT_NEAR(run.picture.MeanLuma(0, 300, kWidth, kHeight - kBar), run.steady.MeanLuma(0, 300, kWidth, kHeight - kBar), 0.5);
 }

@@ -269,4 +269,47 @@ private:
     std::unique_ptr<DXFramework> framework;
 };
 
+// A scene shown twice: once as it is, then with the device lost at the `lostFrame`-th frame after
+// loading (the loading's loader frames are counted by the first run).
+struct LostDeviceRun {
+    Picture steady;             // the last of `steadyFrames` frames without the loss
+    Picture picture;            // the last of `frames` frames with the loss
+    int drawn = 0;              // how many of those were drawn
+    std::unique_ptr<Show> show; // the host of the second run, still up for further checks
+};
+
+struct LostDeviceOptions {
+    float seconds = 0.0f;
+    int frames = 5;
+    int lostFrame = 3;
+    int steadyFrames = 1;
+    std::function<void()> afterSteadyBoot; // reads the first run's state before its frames
+};
+
+inline LostDeviceRun RunWithLostDevice(const std::map<std::string, std::vector<TrackKey>>& tracks, unsigned width,
+                                       unsigned height, const std::function<void()>& compose,
+                                       const LostDeviceOptions& options)
+{
+    LostDeviceRun run;
+    int loads = 0;
+    {
+        Show show(tracks, width, height, compose);
+        show.Boot();
+        loads = DXFramework::GetLoadCount();
+        if (options.afterSteadyBoot)
+            options.afterSteadyBoot();
+        for (int i = 0; i < options.steadyFrames; ++i)
+            show.Frame(options.seconds, run.steady);
+    }
+    {
+        // The device reads the countdown when it is made.
+        ScopedEnv lost("ORVALA_D3D_DEVICE_LOST", "Present:" + std::to_string(loads + options.lostFrame));
+        run.show = std::make_unique<Show>(tracks, width, height, compose);
+        run.show->Boot();
+    }
+    for (int i = 0; i < options.frames; ++i)
+        run.drawn += run.show->Frame(options.seconds, run.picture) ? 1 : 0;
+    return run;
+}
+
 } // namespace lit_scene_show

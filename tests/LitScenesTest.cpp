@@ -292,24 +292,10 @@ TEST(LitScenesTest, KeyIShowsTheLightMarkersAndAgainHidesThem)
 
 TEST(LitScenesTest, LostDeviceInTheCornellSceneIsSurvivedAndTheSceneComesBack)
 {
-    int loads = 0;
-    Picture steady;
-    {
-        Show show(SceneTrack({{0, kCornell, 0}}), kWidth, kHeight);
-        show.Boot();
-        loads = DXFramework::GetLoadCount();
-        for (int i = 0; i < 10; ++i)
-            ASSERT_TRUE(show.Frame(kCornellTime, steady));
-    }
-    // Lost at the third frame of the scene, after loading presented its loader frames.
-    ScopedEnv lost("ORVALA_D3D_DEVICE_LOST", "Present:" + std::to_string(loads + 3));
-    Show show(SceneTrack({{0, kCornell, 0}}), kWidth, kHeight);
-    show.Boot();
-    Picture picture;
-    int drawn = 0;
-    for (int i = 0; i < 14; ++i)
-        drawn += show.Frame(kCornellTime, picture) ? 1 : 0;
-    EXPECT_EQ(drawn, 13) << "one frame is lost, the others are drawn";
+    const LostDeviceRun run =
+        RunWithLostDevice(SceneTrack({{0, kCornell, 0}}), kWidth, kHeight, RegisterLitComposition,
+                          {kCornellTime, 14, 3, 10, {}});
+    EXPECT_EQ(run.drawn, 13) << "one frame is lost, the others are drawn";
     // The effects were made again in the new effect pool: a shared value set on "Global" reaches
     // the scenes' material effect.
     const float focus[2] = {7.0f, 11.0f};
@@ -319,13 +305,13 @@ TEST(LitScenesTest, LostDeviceInTheCornellSceneIsSurvivedAndTheSceneComesBack)
     ASSERT_EQ(material->GetVector(material->GetParameterBySemantic(nullptr, "FOCUS_MAXZ"), &seen), D3D_OK);
     EXPECT_EQ(seen.x, 7.0f);
     EXPECT_EQ(seen.y, 11.0f);
-    EXPECT_TRUE(show.boxes.empty()) << show.boxes.front();
+    EXPECT_TRUE(run.show->boxes.empty()) << run.show->boxes.front();
     // The indirect light has built up again: as bright as without the loss. (The gather's sample
-    // kernel is drawn anew whenever the post-effect module makes its resources, so the fine
+    // kernel is run.drawn anew whenever the post-effect module makes its resources, so the fine
     // pattern of the indirect light differs.)
-    picture.WritePng(PicturePath("cornell-after-loss"));
-    EXPECT_EQ(picture.MeanLuma(0, 0, kWidth, 20), 0.0);
-    EXPECT_NEAR(picture.MeanLuma(0, 0, kWidth, kHeight), steady.MeanLuma(0, 0, kWidth, kHeight), 2.0);
+    run.picture.WritePng(PicturePath("cornell-after-loss"));
+    EXPECT_EQ(run.picture.MeanLuma(0, 0, kWidth, 20), 0.0);
+    EXPECT_NEAR(run.picture.MeanLuma(0, 0, kWidth, kHeight), run.steady.MeanLuma(0, 0, kWidth, kHeight), 2.0);
 }
 
 TEST(LitScenesTest, MissingWordMeshStopsTheLoadingWithTheMeshLoadersMessage)
@@ -365,22 +351,9 @@ TEST(LitScenesTest, MissingWordMeshStopsTheLoadingWithTheMeshLoadersMessage)
 TEST(LitScenesTest, ImgCubeSurvivesALostDevice)
 {
     const auto compose = OneSceneComposition([] { return new ImgCubeScene("ImgCubeScene"); });
-    int loads = 0;
-    Picture steady;
-    {
-        Show show(SceneTrack({{0, 0.0f, 0}}), kWidth, kHeight, compose);
-        show.Boot();
-        loads = DXFramework::GetLoadCount();
-        ASSERT_TRUE(show.Frame(80.0f, steady));
-    }
-    ScopedEnv lost("ORVALA_D3D_DEVICE_LOST", "Present:" + std::to_string(loads + 2));
-    Show show(SceneTrack({{0, 0.0f, 0}}), kWidth, kHeight, compose);
-    show.Boot();
-    Picture picture;
-    int drawn = 0;
-    for (int i = 0; i < 4; ++i)
-        drawn += show.Frame(80.0f, picture) ? 1 : 0;
-    EXPECT_EQ(drawn, 3) << "one frame is lost, the others are drawn";
-    EXPECT_EQ(picture.MeanLuma(0, 0, kWidth, 20), 0.0);
-    EXPECT_NEAR(picture.MeanLuma(0, 0, kWidth, kHeight), steady.MeanLuma(0, 0, kWidth, kHeight), 1.0);
+    const LostDeviceRun run =
+        RunWithLostDevice(SceneTrack({{0, 0.0f, 0}}), kWidth, kHeight, compose, {80.0f, 4, 2, 1, {}});
+    EXPECT_EQ(run.drawn, 3) << "one frame is lost, the others are drawn";
+    EXPECT_EQ(run.picture.MeanLuma(0, 0, kWidth, 20), 0.0);
+    EXPECT_NEAR(run.picture.MeanLuma(0, 0, kWidth, kHeight), run.steady.MeanLuma(0, 0, kWidth, kHeight), 1.0);
 }

@@ -152,32 +152,19 @@ TEST(MorphSceneTest, WordDustAndCubeAreLitThroughTheCameraMove)
 // one box more each time), and the dust looks as it did.
 TEST(MorphSceneTest, LostDeviceInTheMorphIsSurvivedWithTheSameDust)
 {
-    const float mid = TimeAt(0.5f);
-    int loads = 0;
     unsigned particles = 0;
-    Picture steady;
-    {
-        Show show({{"Scene", {{0, 0.0f, 0}}}}, kWidth, kHeight, ComposeMorph);
-        show.Boot();
-        loads = DXFramework::GetLoadCount();
-        particles = static_cast<MeshDust*>(ModuleHandler::FindModule("MeshDust"))->GetCount();
-        ASSERT_TRUE(show.Frame(mid, steady));
-    }
-    // Lost at the third frame of the scene, after loading presented its loader frames.
-    ScopedEnv lost("ORVALA_D3D_DEVICE_LOST", "Present:" + std::to_string(loads + 3));
-    Show show({{"Scene", {{0, 0.0f, 0}}}}, kWidth, kHeight, ComposeMorph);
-    show.Boot();
-    Picture picture;
-    int drawn = 0;
-    for (int i = 0; i < 5; ++i)
-        drawn += show.Frame(mid, picture) ? 1 : 0;
-    EXPECT_EQ(drawn, 4) << "one frame is lost, the others are drawn";
-    EXPECT_TRUE(show.boxes.empty()) << show.boxes.front();
+    const LostDeviceRun run =
+        RunWithLostDevice({{"Scene", {{0, 0.0f, 0}}}}, kWidth, kHeight, ComposeMorph,
+                          {TimeAt(0.5f), 5, 3, 1, [&] {
+                               particles = static_cast<MeshDust*>(ModuleHandler::FindModule("MeshDust"))->GetCount();
+                           }});
+    EXPECT_EQ(run.drawn, 4) << "one frame is lost, the others are drawn";
+    EXPECT_TRUE(run.show->boxes.empty()) << run.show->boxes.front();
     const auto& dust = *static_cast<MeshDust*>(ModuleHandler::FindModule("MeshDust"));
     EXPECT_EQ(dust.GetCount(), particles);
     EXPECT_EQ(dust.GetTargets().size(), 1u);
-    picture.WritePng(PicturePath("morph-after-loss"));
-    EXPECT_NEAR(picture.MeanLuma(0, 20, kWidth, kHeight - 20), steady.MeanLuma(0, 20, kWidth, kHeight - 20), 1.0);
+    run.picture.WritePng(PicturePath("morph-after-loss"));
+    EXPECT_NEAR(run.picture.MeanLuma(0, 20, kWidth, kHeight - 20), run.steady.MeanLuma(0, 20, kWidth, kHeight - 20), 1.0);
 }
 
 // Each time the scene becomes current it takes its targets and gives them all back when it

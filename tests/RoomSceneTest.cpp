@@ -285,28 +285,15 @@ TEST(RoomSceneTest, DustFillsTheRoomsBoxWhateverBoxAnotherSceneLeftInTheModule)
 
 TEST(RoomSceneTest, LostDeviceIsSurvivedAndTheRoomComesBackWithItsOwnDustBox)
 {
-    int loads = 0;
-    Picture steady;
-    {
-        Show show(RoomOnScreen(), kWidth, kHeight, RegisterRoomComposition);
-        show.Boot();
-        loads = DXFramework::GetLoadCount();
-        ASSERT_TRUE(show.Frame(kMoveTimes[1], steady));
-    }
-    // Lost at the third frame of the scene, after loading presented its loader frames.
-    ScopedEnv lost("ORVALA_D3D_DEVICE_LOST", "Present:" + std::to_string(loads + 3));
-    Show show(RoomOnScreen(), kWidth, kHeight, RegisterRoomComposition);
-    show.Boot();
-    Picture picture;
-    int drawn = 0;
-    for (int i = 0; i < 5; ++i)
-        drawn += show.Frame(kMoveTimes[1], picture) ? 1 : 0;
-    EXPECT_EQ(drawn, 4) << "one frame is lost, the others are drawn";
-    for (const std::string& box : show.boxes)
+    const LostDeviceRun run =
+        RunWithLostDevice(RoomOnScreen(), kWidth, kHeight, RegisterRoomComposition,
+                          {kMoveTimes[1], 5, 3, 1, {}});
+    EXPECT_EQ(run.drawn, 4) << "one frame is lost, the others are drawn";
+    for (const std::string& box : run.show->boxes)
         EXPECT_EQ(box.rfind("File not found", 0), 0u) << box;
-    picture.WritePng(PicturePath("room-after-loss"));
-    EXPECT_EQ(picture.MeanLuma(0, 0, kWidth, kBar), 0.0);
-    EXPECT_NEAR(picture.MeanLuma(0, 0, kWidth, kHeight), steady.MeanLuma(0, 0, kWidth, kHeight), 2.0);
+    run.picture.WritePng(PicturePath("room-after-loss"));
+    EXPECT_EQ(run.picture.MeanLuma(0, 0, kWidth, kBar), 0.0);
+    EXPECT_NEAR(run.picture.MeanLuma(0, 0, kWidth, kHeight), run.steady.MeanLuma(0, 0, kWidth, kHeight), 2.0);
     // The rebuilt scene description made new transforms: the dust draws in the new box.
     auto* dust = static_cast<Dust*>(ModuleHandler::FindModule("Dust"));
     EXPECT_EQ(dust->GetBox(), SceneHandler::GetCurrent()->GetTransformHandler()->Find("RoomDustBox"));

@@ -1,6 +1,7 @@
 #include "Dust.h"
 
 #include "DXEffect/DXEffectHandler.h"
+#include "DXEffect/EffectRun.h"
 #include "DXError.h"
 #include "DXFramework.h"
 #include "FrameworkEx.h"
@@ -39,18 +40,6 @@ float Inverse(float scale)
 {
     return scale != 0.0f ? 1.0f / scale : 1.0f;
 }
-
-// Ends the effect however the passes are left.
-class EffectRun {
-public:
-    explicit EffectRun(ID3DXEffect* effect) : effect(effect) {}
-    ~EffectRun() { effect->End(); }
-    EffectRun(const EffectRun&) = delete;
-    EffectRun& operator=(const EffectRun&) = delete;
-
-private:
-    ID3DXEffect* effect;
-};
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DXEffect/DXEffectHandler.h"
+#include "DXEffect/EffectRun.h"
 #include "DXError.h"
 #include "DXFramework.h"
 #include "DXMesh/DXMesh.h"
@@ -111,18 +112,6 @@ std::vector<D3DXVECTOR3> MeshDustParticles(DXMesh& mesh, float radius)
     }
     return particles;
 }
-
-// Ends the effect however the passes are left.
-class EffectRun {
-public:
-    explicit EffectRun(ID3DXEffect* effect) : effect(effect) {}
-    ~EffectRun() { effect->End(); }
-    EffectRun(const EffectRun&) = delete;
-    EffectRun& operator=(const EffectRun&) = delete;
-
-private:
-    ID3DXEffect* effect;
-};
 
 // 0 ... count - 1 in an order fixed by its own seed, so that the first n particles are a random
 // subset that is the same at every run.

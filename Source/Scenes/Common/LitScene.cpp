@@ -183,14 +183,24 @@ void DrawDirectLight(Scene& scene, DeferredLighting& lighting, const std::string
                            lights.FindLight(Numbered(spotPrefix, i)));
 }
 
-void RequestCubeMapSceneTargets(Scene& scene, int shadows)
+namespace {
+
+// "Shadow" + 1 ... shadows and the blur's "Shadow_temp": 256 texels a side, 128 with "Low VRAM".
+void RequestShadowTargets(Scene& scene, int shadows)
 {
     const int s = DXFramework::IsHighVRAM() ? 256 : 128;
-    const int w = static_cast<int>(DXFramework::GetContentWidth());
-    const int h = static_cast<int>(DXFramework::GetContentHeight());
     for (int i = 1; i <= shadows; ++i)
         scene.RequestTexture(Numbered("Shadow", i), s, s, D3DFMT_G16R16F);
     scene.RequestTexture("Shadow_temp", s, s, D3DFMT_G16R16F);
+}
+
+} // namespace
+
+void RequestCubeMapSceneTargets(Scene& scene, int shadows)
+{
+    RequestShadowTargets(scene, shadows);
+    const int w = static_cast<int>(DXFramework::GetContentWidth());
+    const int h = static_cast<int>(DXFramework::GetContentHeight());
     for (int f = 0; f < 6; ++f)
         scene.RequestTexture(Numbered("CubeLight", f), 128, 128, D3DFMT_A16B16G16R16F);
     scene.RequestTexture("CubeLight_tmp", 128, 128, D3DFMT_A16B16G16R16F);
@@ -213,12 +223,9 @@ void RequestCubeMapSceneTargets(Scene& scene, int shadows)
 
 void RequestDepthOfFieldSceneTargets(Scene& scene, int shadows)
 {
-    const int s = DXFramework::IsHighVRAM() ? 256 : 128;
+    RequestShadowTargets(scene, shadows);
     const int w = static_cast<int>(DXFramework::GetContentWidth());
     const int h = static_cast<int>(DXFramework::GetContentHeight());
-    for (int i = 1; i <= shadows; ++i)
-        scene.RequestTexture(Numbered("Shadow", i), s, s, D3DFMT_G16R16F);
-    scene.RequestTexture("Shadow_temp", s, s, D3DFMT_G16R16F);
     scene.RequestTexture("Blur1", w, h, D3DFMT_X8R8G8B8);
     scene.RequestTexture("Blur2", w, h, D3DFMT_X8R8G8B8);
     scene.RequestTexture("Depth", w, h, D3DFMT_R16F);
