@@ -11,6 +11,7 @@ packages=(
   libmeshoptimizer-dev glslang-dev glslang-tools libfreetype-dev libglu1-mesa-dev fonts-dejavu-core
   clang libclang-rt-14-dev ccache
   xvfb xauth xdotool x11-apps
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
 )
 
 missing=()

@@ -16,6 +16,7 @@ SceneHandler* instance = nullptr;
 std::vector<Scene*> scenes;
 Scene* current = nullptr;
 std::uint32_t lastIndex = SceneHandler::kNoScene;
+bool reenter = false; // the next drawn frame enters its scene even when the index stays
 sync::Track* sceneTrack = nullptr;
 
 // The track value truncated toward zero to a 64-bit integer, of which the low 32 bits
@@ -38,6 +39,7 @@ SceneHandler::SceneHandler()
     instance = this;
     current = nullptr;
     lastIndex = kNoScene;
+    reenter = false;
     sceneTrack = &track;
 }
 
@@ -53,6 +55,7 @@ SceneHandler::~SceneHandler()
     scenes.clear();
     current = nullptr;
     lastIndex = kNoScene;
+    reenter = false;
     sceneTrack = nullptr;
 }
 
@@ -77,6 +80,11 @@ Scene* SceneHandler::FindScene(const std::string& name)
     throw FrameworkEx("[SceneHandler::FindScene]  Could not find scene \"" + name + "\"");
 }
 
+void SceneHandler::LeaveCurrent()
+{
+    reenter = true;
+}
+
 void SceneHandler::Idle()
 {
     if (scenes.empty() || !sceneTrack)
@@ -87,7 +95,8 @@ void SceneHandler::Idle()
         MessageBoxA(nullptr, text.c_str(), "Invalid", MB_OK);
         index = 0;
     }
-    if (index != lastIndex) {
+    if (index != lastIndex || reenter) {
+        reenter = false;
         if (current)
             current->ReleaseTargets();
         current = scenes[index];

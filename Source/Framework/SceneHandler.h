@@ -36,6 +36,11 @@ public:
     static void CreateSceneResources();
     static void ReleaseSceneResources();
 
+    // The next drawn frame enters its scene anew (releases the current scene's targets, takes
+    // them again and sets its constants), as the first frame after loading does. For tools that
+    // draw times out of order.
+    static void LeaveCurrent();
+
     static Scene* GetCurrent();
     // True once a drawn frame has entered a scene (the current one then holds its targets).
     static bool HasEnteredScene();
