@@ -212,11 +212,12 @@ inline std::string PicturePath(const std::string& name)
 // temporary working folder. Message boxes are collected.
 class Show {
 public:
+    // `without` names archive entries the show is made without (see WriteShowArchive).
     Show(const std::map<std::string, std::vector<TrackKey>>& tracks, unsigned width, unsigned height,
-         const std::function<void()>& compose = RegisterLitComposition)
+         const std::function<void()>& compose = RegisterLitComposition, const std::set<std::string>& without = {})
         : previous(std::filesystem::current_path())
     {
-        WriteShowArchive(folder.path(), tracks);
+        WriteShowArchive(folder.path(), tracks, without);
         // The random draws (light clusters, sample kernels) start from the sequence a new
         // process starts with, so every show of a test run is the same show.
         crt::srand(1);

@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
+#include "ToolRun.h"
+#include "image/PngFile.h"
 #include "show/ShowRecorder.h"
 
 namespace {
@@ -49,6 +52,32 @@ TEST(ShowRecorderTest, FrameAloneEqualsTheFrameOfARunFromTheScenesEntry)
     }
     EXPECT_EQ(DifferingBytes(sequential, alone), 0u);
     EXPECT_EQ(DifferingBytes(alone, again), 0u);
+}
+
+// `orvala-tool frame` run twice writes the same bytes, and its picture is the one a recorder
+// in this process draws at that time: nothing of a run (the random sequence, memory left over,
+// the order of loading) leaks into the picture.
+TEST(ShowRecorderTest, FrameCommandGivesTheSameBytesOnEveryRun)
+{
+    TempDir folder;
+    const std::string first = (folder.path() / "first.png").string();
+    const std::string second = (folder.path() / "second.png").string();
+    for (const std::string& out : {first, second}) {
+        const ToolResult run = RunTool({"frame", ORVALA_CONTENT_ARCHIVE, "47.3", out, "--size", "160x90", "--fps", "10"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find("RoomScene"), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(ReadFileBytes(first), ReadFileBytes(second));
+
+    std::vector<std::uint8_t> written;
+    unsigned w = 0, h = 0;
+    ASSERT_TRUE(ReadPngBGRA(first, written, w, h));
+    ShowRecorder show(ORVALA_CONTENT_ARCHIVE, kWidth, kHeight, kFps);
+    std::vector<unsigned char> drawn;
+    show.Render(show.FrameAt(47.3), drawn);
+    ASSERT_EQ(w, kWidth);
+    ASSERT_EQ(h, kHeight);
+    EXPECT_EQ(DifferingBytes(std::vector<unsigned char>(written.begin(), written.end()), drawn), 0u);
 }
 
 TEST(ShowRecorderTest, FramesAndTimesOnTheRecordersRate)

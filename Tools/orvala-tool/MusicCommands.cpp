@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include "CommandRegistry.h"
 #include "common/synth/OggWriter.h"
+#include "common/synth/ScoreEvents.h"
 #include "common/synth/ScoreParser.h"
 #include "common/synth/ScoreRenderer.h"
 #include "common/synth/SynthUnits.h"
@@ -68,6 +70,61 @@ int SectionsCommand(const std::vector<std::string>& args)
     return 0;
 }
 
+// Rows on the grid print as whole numbers, anything between rows with three decimals.
+std::string RowText(double row)
+{
+    char text[32];
+    if (row == std::floor(row))
+        std::snprintf(text, sizeof text, "%.0f", row);
+    else
+        std::snprintf(text, sizeof text, "%.3f", row);
+    return text;
+}
+
+// One line per note and drum hit the tune plays, in row order: a note by its name ("~" before a
+// note that glides), a hit by its instrument's name, the velocity from 0 to 1.
+int EventsCommand(const std::vector<std::string>& args)
+{
+    std::vector<std::string> paths;
+    std::string voice;
+    bool voiceGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--voice") {
+            if (i + 1 == args.size() || voiceGiven)
+                throw ToolUsageError{"--voice needs one voice name"};
+            voice = args[++i];
+            voiceGiven = true;
+        } else {
+            paths.push_back(args[i]);
+        }
+    }
+    if (paths.size() != 1)
+        throw ToolUsageError{"music events needs a score"};
+    const synth::Score score = synth::ReadScoreFile(paths[0]);
+    int channel = -1;
+    if (voiceGiven) {
+        channel = synth::FindChannel(score, voice);
+        if (channel < 0) {
+            std::string names;
+            for (const synth::ChannelSpec& spec : score.channels)
+                names += " " + spec.name;
+            throw std::runtime_error(paths[0] + ": no voice \"" + voice + "\"; its voices are" + names);
+        }
+    }
+    std::string text = "# row seconds voice note velocity\n";
+    for (const synth::ScoreEvent& event : synth::ScoreEvents(score, channel)) {
+        const synth::ChannelSpec& spec = score.channels[static_cast<std::size_t>(event.channel)];
+        const std::string note = event.drum ? score.instruments[static_cast<std::size_t>(spec.instrument)].name
+                                            : (event.glide ? "~" : "") + synth::NoteName(event.note);
+        char seconds[32], velocity[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", event.seconds);
+        std::snprintf(velocity, sizeof velocity, "%.2f", event.velocity);
+        text += RowText(event.row) + " " + seconds + " " + spec.name + " " + note + " " + velocity + "\n";
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+}
+
 int RunMusic(const std::vector<std::string>& args)
 {
     if (args.empty())
@@ -77,12 +134,15 @@ int RunMusic(const std::vector<std::string>& args)
         return RenderCommand(rest);
     if (args[0] == "sections")
         return SectionsCommand(rest);
+    if (args[0] == "events")
+        return EventsCommand(rest);
     throw ToolUsageError{"unknown music subcommand \"" + args[0] + "\""};
 }
 
 const ToolCommandRegistration registration("music",
                                            {"orvala-tool music render <score> <out.ogg> [--wav <out.wav>]\n"
-                                            "orvala-tool music sections <score>\n",
+                                            "orvala-tool music sections <score>\n"
+                                            "orvala-tool music events <score> [--voice <name>]\n",
                                             RunMusic});
 
 } // namespace
