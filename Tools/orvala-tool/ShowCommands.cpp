@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "CommandRegistry.h"
@@ -139,16 +140,19 @@ void Stamp(std::vector<unsigned char>& sheet, unsigned sheetWidth, const TexImag
 
 int SheetCommand(const std::vector<std::string>& args)
 {
-    const Arguments parsed = Split(args, {"--every", "--size", "--fps", "--columns"});
+    const Arguments parsed = Split(args, {"--every", "--from", "--size", "--fps", "--columns"});
     if (parsed.positional.size() != 2)
         throw ToolUsageError{"sheet needs an archive and an output file"};
     double every = 5.0;
+    double from = 0.0;
     Size thumb{320, 180};
     unsigned fps = 60;
     unsigned columns = 6;
     for (const auto& [name, value] : parsed.options) {
         if (name == "--every")
             every = ParseSeconds(value, "--every");
+        else if (name == "--from")
+            from = ParseSeconds(value, "--from");
         else if (name == "--size")
             thumb = ParseSize(value);
         else if (name == "--fps")
@@ -158,13 +162,15 @@ int SheetCommand(const std::vector<std::string>& args)
     }
     if (every < 0.1)
         throw ToolUsageError{"--every takes at least 0.1 seconds"};
+    if (from < 0.0 || from >= kShowEndTime)
+        throw ToolUsageError{"--from must lie within the show, 0 to 141.5 seconds"};
     if (thumb.width < 64 || thumb.height < 36)
         throw ToolUsageError{"the thumbnails need at least 64x36 pixels to carry their labels"};
     const std::string out = Absolute(parsed.positional[1]);
 
     std::vector<double> times;
-    for (long k = 0; k * every < kShowEndTime; ++k)
-        times.push_back(k * every);
+    for (long k = 0; from + k * every < kShowEndTime; ++k)
+        times.push_back(from + k * every);
     columns = std::min<unsigned>(columns, static_cast<unsigned>(times.size()));
     const unsigned rows = static_cast<unsigned>((times.size() + columns - 1) / columns);
     const unsigned labelHeight = std::max(14u, thumb.height / 8);
@@ -179,6 +185,7 @@ int SheetCommand(const std::vector<std::string>& args)
         sheet[i] = 255;
 
     ShowRecorder show(parsed.positional[0], thumb.width, thumb.height, fps);
+    const bool terminal = isatty(STDERR_FILENO) != 0;
     std::vector<unsigned char> bgra;
     for (std::size_t i = 0; i < times.size(); ++i) {
         const long frame = show.FrameAt(times[i]);
@@ -195,9 +202,11 @@ int SheetCommand(const std::vector<std::string>& args)
         label.lines = {text};
         label.text = TexColor{0.92f, 0.92f, 0.92f, 1.0f};
         Stamp(sheet, sheetWidth, MakeTexTextCard(thumb.width, labelHeight, label), x0, y0 + thumb.height);
-        std::fprintf(stderr, "\rsheet: %zu/%zu", i + 1, times.size());
+        if (terminal)
+            std::fprintf(stderr, "\rsheet: %zu/%zu", i + 1, times.size());
     }
-    std::fprintf(stderr, "\n");
+    if (terminal)
+        std::fprintf(stderr, "\n");
     for (const std::string& box : show.Boxes())
         std::fprintf(stderr, "%s\n", box.c_str());
     WritePicture(out, sheet, sheetWidth, sheetHeight);
@@ -209,6 +218,6 @@ int SheetCommand(const std::vector<std::string>& args)
 const ToolCommandRegistration frameRegistration(
     "frame", {"orvala-tool frame <archive> <seconds> <out.png> [--size WxH] [--fps N]\n", FrameCommand});
 const ToolCommandRegistration sheetRegistration(
-    "sheet", {"orvala-tool sheet <archive> <out.png> [--every S] [--size WxH] [--fps N] [--columns N]\n", SheetCommand});
+    "sheet", {"orvala-tool sheet <archive> <out.png> [--every S] [--from S] [--size WxH] [--fps N] [--columns N]\n", SheetCommand});
 
 } // namespace
