@@ -316,3 +316,266 @@ technique Overlay0 { OVERLAY_PASS(Overlay0PS) }
 technique Overlay1 { OVERLAY_PASS(Overlay1PS) }
 technique Overlay2 { OVERLAY_PASS(Overlay2PS) }
 technique Overlay3 { OVERLAY_PASS(Overlay3PS) }
+
+// ---- Channel copies, mixers, fades and bloom ----
+// The bloom levels (COLTEX2 to COLTEX5) are smaller than the picture and read with linear
+// filtering, which spreads each of their texels smoothly over the picture's pixels.
+// Light below this luminance makes no glow; the module sets it for the first down-sample only,
+// the later levels take what the first let through (0).
+float BloomThreshold : BLOOMTHRESHOLD = 0.0;
+
+texture ColTex3 : COLTEX3;
+texture ColTex4 : COLTEX4;
+texture ColTex5 : COLTEX5;
+
+sampler2D Source3 = sampler_state {
+    Texture = <ColTex3>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+sampler2D Source4 = sampler_state {
+    Texture = <ColTex4>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+sampler2D Source5 = sampler_state {
+    Texture = <ColTex5>; MinFilter = LINEAR; MagFilter = LINEAR; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+
+glsl {
+    // Relative luminance of linear light (Rec. 709 primaries).
+    const vec3 LUMINANCE = vec3(0.2126, 0.7152, 0.0722);
+
+    // The glow the bloom levels add: each level half the size of the one before, so together
+    // they reach from a few pixels to a good part of the picture.
+    vec3 GlowNear(vec2 uv) { return (texture(Source2, uv).rgb + texture(Source3, uv).rgb) * 0.5; }
+    vec3 GlowFar(vec2 uv) { return (texture(Source4, uv).rgb + texture(Source5, uv).rgb) * 0.5; }
+}
+
+pixelshader RedToGreyPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = vec4(texture(Copy1, uv).r) * Value1; }
+}
+pixelshader GreenToGreyPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = vec4(texture(Copy1, uv).g) * Value1; }
+}
+pixelshader BlueToGreyPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = vec4(texture(Copy1, uv).b) * Value1; }
+}
+// The luminance in red, green and blue; alpha stays.
+pixelshader GreyScalePS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 c = texture(Copy1, uv);
+        COLOR0 = vec4(vec3(dot(c.rgb, LUMINANCE)), c.a) * Value1;
+    }
+}
+
+// COLTEX1 where VALUE1.x is 0, COLTEX2 where it is 1.
+pixelshader BlendPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = mix(texture(Source1, uv), texture(Source2, uv), Value1.x); }
+}
+
+// The picture faded towards VALUE1.rgb by VALUE1.a; its alpha stays.
+pixelshader FadeToColorPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 c = texture(Copy1, uv);
+        COLOR0 = vec4(mix(c.rgb, Value1.rgb, clamp(Value1.a, 0.0, 1.0)), c.a);
+    }
+}
+
+// Unsharp masking over three scales: the sharp picture (COLTEX1) plus its difference from the
+// mean of its three blurs. Flat areas stay as they are; edges gain contrast. Light never goes
+// below zero.
+pixelshader MixUnsharpPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 sharp = texture(Copy1, uv);
+        vec3 blurred = (texture(Source2, uv).rgb + texture(Source3, uv).rgb + texture(Source4, uv).rgb) / 3.0;
+        COLOR0 = vec4(max(2.0 * sharp.rgb - blurred, vec3(0.0)), sharp.a);
+    }
+}
+
+// Linear light from 0 at the left edge to 1 at the right: a card to check the tone curve by.
+pixelshader RampPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = vec4(vec3(uv.x), 1.0); }
+}
+
+// The mean of the source under a pixel of the smaller target, less BLOOMTHRESHOLD: four linear reads a quarter of a
+// target pixel from its centre each cover a 2 x 2 block of source texels when the target is half
+// the size, a 4 x 4 block when it is a quarter.
+pixelshader DownSamplePS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec2 d = abs(RTDimPixelInv) * 0.25;
+        vec4 mean = (texture(Source1, uv + vec2(-d.x, -d.y)) + texture(Source1, uv + vec2(d.x, -d.y)) +
+                     texture(Source1, uv + vec2(-d.x, d.y)) + texture(Source1, uv + vec2(d.x, d.y))) * 0.25;
+        // Only what lies above the threshold glows, with its own hue.
+        vec3 light = max(mean.rgb, vec3(0.0));
+        float luminance = dot(light, LUMINANCE);
+        float kept = luminance > 0.0 ? max(luminance - BloomThreshold, 0.0) / luminance : 0.0;
+        COLOR0 = vec4(light * kept, mean.a);
+    }
+}
+
+// The picture x VALUE1.x plus the mean glow of the four levels x VALUE1.y; alpha stays.
+pixelshader BloomCombinePS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 full = texture(Copy1, uv);
+        vec3 glow = (GlowNear(uv) + GlowFar(uv)) * 0.5;
+        COLOR0 = vec4(full.rgb * Value1.x + glow * Value1.y, full.a);
+    }
+}
+
+// With VALUE1 = (e + 1, e, e^2): (picture + e x near glow + e^2 x far glow) / (e + 1). At e = 0 the
+// picture as it is; as e grows the light moves out into ever wider glow.
+pixelshader BloomFadeCombinePS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 full = texture(Copy1, uv);
+        vec3 c = (full.rgb + GlowNear(uv) * Value1.y + GlowFar(uv) * Value1.z) / max(Value1.x, 1e-4);
+        COLOR0 = vec4(c, full.a);
+    }
+}
+
+glsl {
+    // Sobel weights over the 3 x 3 grid of GAUSSOFFSETS, in the grid's order (its rows +dy, 0,
+    // -dy). Only the gradient's length is used, so the sign of either axis does not matter.
+    const float SOBEL_X[9] = float[](-1.0, 0.0, 1.0, -2.0, 0.0, 2.0, -1.0, 0.0, 1.0);
+    const float SOBEL_Y[9] = float[](1.0, 2.0, 1.0, 0.0, 0.0, 0.0, -1.0, -2.0, -1.0);
+
+    vec2 SobelTap(vec2 uv, int i) { return uv + GaussOffsets[i]; }
+}
+
+// The length of the luminance gradient, in every colour channel; alpha 1.
+pixelshader SobelPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec2 g = vec2(0.0);
+        for (int i = 0; i < 9; ++i) {
+            float l = dot(max(texture(Copy1, SobelTap(uv, i)).rgb, vec3(0.0)), LUMINANCE);
+            g += vec2(SOBEL_X[i], SOBEL_Y[i]) * l;
+        }
+        COLOR0 = vec4(vec3(length(g)), 1.0);
+    }
+}
+
+// On a normal/depth target: the Sobel gradient of the normals (each of x, y, z) measures how
+// sharply the surface turns; 1 where it is smooth or curves gently, down to 0 at creases where
+// two surfaces meet. Nothing occludes from empty pixels, and empty pixels are not occluded.
+pixelshader SobelAOPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 centre = texture(Guide, uv);
+        if (IsEmptyDepth(centre.a)) {
+            COLOR0 = vec4(1.0);
+            return;
+        }
+        vec3 gx = vec3(0.0), gy = vec3(0.0);
+        for (int i = 0; i < 9; ++i) {
+            vec4 tap = texture(Guide, SobelTap(uv, i));
+            vec3 n = IsEmptyDepth(tap.a) ? centre.xyz : tap.xyz;
+            gx += SOBEL_X[i] * n;
+            gy += SOBEL_Y[i] * n;
+        }
+        float edge = sqrt(dot(gx, gx) + dot(gy, gy));
+        COLOR0 = vec4(vec3(1.0 - smoothstep(0.6, 2.0, edge)), 1.0);
+    }
+}
+
+// Normals and depths of the edge-aware occlusion filter's guide (COLTEX2), never blended.
+sampler2D Guide2 = sampler_state {
+    Texture = <ColTex2>; MinFilter = POINT; MagFilter = POINT; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+
+// The occlusion (COLTEX1) averaged over the 3 x 3 grid, a tap counting less the more its normal
+// turns from the centre's and the farther its depth lies from the centre's, relative to that
+// depth. Taps over empty pixels count nothing; an empty centre keeps its own value.
+pixelshader BilateralSSAOPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 centreGuide = texture(Guide2, uv);
+        vec4 centre = texture(Copy1, uv);
+        if (IsEmptyDepth(centreGuide.a)) {
+            COLOR0 = centre;
+            return;
+        }
+        float centreDepth = max(centreGuide.a, 1e-5);
+        vec4 sum = vec4(0.0);
+        float weights = 0.0;
+        for (int i = 0; i < 9; ++i) {
+            vec2 tapUV = uv + GaussOffsets[i] - GaussOffsets[4];
+            vec4 guide = texture(Guide2, tapUV);
+            if (IsEmptyDepth(guide.a))
+                continue;
+            float facing = pow(clamp(dot(guide.xyz, centreGuide.xyz), 0.0, 1.0), 16.0);
+            float relative = abs(guide.a - centreGuide.a) / centreDepth;
+            float spatial = (i == 4) ? 1.0 : ((i & 1) == 1 ? 0.5 : 0.25);
+            float w = spatial * facing * clamp(1.0 - relative * 20.0, 0.0, 1.0);
+            sum += texture(Copy1, tapUV) * w;
+            weights += w;
+        }
+        COLOR0 = weights > 0.0 ? sum / weights : centre;
+    }
+}
+
+// The colour times the occlusion's red (the occlusion may be smaller: read filtered); alpha stays.
+pixelshader AOCombinePS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 c = texture(Copy1, uv);
+        COLOR0 = vec4(c.rgb * clamp(texture(Source2, uv).r, 0.0, 1.0), c.a);
+    }
+}
+
+technique Def_Bilateral_SSAO_Filter { SCREEN_PASS(BilateralSSAOPS) }
+technique AmbientOcclusionCombine { SCREEN_PASS(AOCombinePS) }
+// A light blur over three texels (1/4, 1/2, 1/4) in two linear reads half a texel either side.
+pixelshader BlurVLowPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec2 d = vec2(0.0, Tx1DimPixelInv.y * 0.5);
+        COLOR0 = (texture(Source1, uv - d) + texture(Source1, uv + d)) * 0.5;
+    }
+}
+pixelshader BlurHLowPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec2 d = vec2(Tx1DimPixelInv.x * 0.5, 0.0);
+        COLOR0 = (texture(Source1, uv - d) + texture(Source1, uv + d)) * 0.5;
+    }
+}
+
+technique BlurVLow { SCREEN_PASS(BlurVLowPS) }
+technique BlurHLow { SCREEN_PASS(BlurHLowPS) }
+technique Sobel_Filter { SCREEN_PASS(SobelPS) }
+technique SobelAO_Filter { SCREEN_PASS(SobelAOPS) }
+technique BlitQuadRedToGrey { SCREEN_PASS(RedToGreyPS) }
+technique BlitQuadGreenToGrey { SCREEN_PASS(GreenToGreyPS) }
+technique BlitQuadBlueToGrey { SCREEN_PASS(BlueToGreyPS) }
+technique BlitQuadGreyScale { SCREEN_PASS(GreyScalePS) }
+technique Blend { SCREEN_PASS(BlendPS) }
+technique FadeToColor { SCREEN_PASS(FadeToColorPS) }
+technique MixUnsharp { SCREEN_PASS(MixUnsharpPS) }
+technique ramp { SCREEN_PASS(RampPS) }
+technique DownSample { SCREEN_PASS(DownSamplePS) }
+technique BloomCombine { SCREEN_PASS(BloomCombinePS) }
+technique BloomFadeCombine { SCREEN_PASS(BloomFadeCombinePS) }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "DXEffect/DXEffect.h"
 #include "DXEffect/DXEffectHandler.h"
 #include "DXError.h"
 #include "DXFramework.h"
@@ -20,6 +21,8 @@ namespace {
 
 const char* const kEffect = "postfx";
 constexpr float kPi = 3.14159265358979323846f;
+// The luminance of linear light above which the bloom makes a picture glow.
+constexpr float kBloomThreshold = 1.0f;
 
 // Sums of gradient noise as the twitch pass uses them: amplitude halves, frequency doubles.
 float TwitchNoise(float x, int octaves)
@@ -181,7 +184,8 @@ void PostEffects::Blit(RENDERTEXTURE* source, const float colour[4], const char*
     DXEffectHandler::SetVec4BySemantic("VALUE1", colour);
     SetViewportPixel();
     DXEffectHandler::SetTextureBySemantic("COLTEX1", source->texture);
-    DXEffectHandler::SetTechnique(technique);
+    if (technique)
+        DXEffectHandler::SetTechnique(technique);
     DrawQuad(operation);
 }
 
@@ -369,4 +373,248 @@ void PostEffects::GrabBackBuffer(RENDERTEXTURE* target)
     sourceRect.bottom = sourceRect.top + static_cast<LONG>(renderHeight);
     CHECK_RESULT(Device()->StretchRect(DXFramework::GetBackBuffer(), &sourceRect, target->surface, nullptr,
                                        D3DTEXF_POINT));
+}
+
+void PostEffects::BlitRedToGrey(RENDERTEXTURE* source, const float colour[4])
+{
+    Blit(source, colour, "BlitQuadRedToGrey", "BlitRedToGrey");
+}
+
+void PostEffects::BlitGreenToGrey(RENDERTEXTURE* source, const float colour[4])
+{
+    Blit(source, colour, "BlitQuadGreenToGrey", "BlitGreenToGrey");
+}
+
+void PostEffects::BlitBlueToGrey(RENDERTEXTURE* source, const float colour[4])
+{
+    Blit(source, colour, "BlitQuadBlueToGrey", "BlitBlueToGrey");
+}
+
+void PostEffects::BlitGreyScale(RENDERTEXTURE* source, const float colour[4])
+{
+    Blit(source, colour, "BlitQuadGreyScale", "BlitGreyScale");
+}
+
+void PostEffects::BlitCurrent(RENDERTEXTURE* source, const float colour[4])
+{
+    Blit(source, colour, nullptr, "BlitCurrent");
+}
+
+void PostEffects::Blend(RENDERTEXTURE* first, RENDERTEXTURE* second, float weight)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SetSourceTexel(first);
+    SetViewportPixel();
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", first->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX2", second->texture);
+    const float value[2] = {weight, 0.0f};
+    DXEffectHandler::SetVec2BySemantic("VALUE1", value);
+    DXEffectHandler::SetTechnique("Blend");
+    DrawQuad("Blend");
+}
+
+void PostEffects::FadeToColor(RENDERTEXTURE* source, const float colour[4])
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SetViewportPixel();
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", source->texture);
+    DXEffectHandler::SetVec4BySemantic("VALUE1", colour);
+    DXEffectHandler::SetTechnique("FadeToColor");
+    DrawQuad("FadeToColor");
+}
+
+void PostEffects::MixUnsharp(RENDERTEXTURE* sharp, RENDERTEXTURE* blur1, RENDERTEXTURE* blur2, RENDERTEXTURE* blur3)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SetViewportPixel();
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", sharp->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX2", blur1->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX3", blur2->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX4", blur3->texture);
+    DXEffectHandler::SetTechnique("MixUnsharp");
+    DrawQuad("MixUnsharp");
+}
+
+void PostEffects::Ramp()
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SetViewportPixel();
+    DXEffectHandler::SetTechnique("ramp");
+    DrawQuad("Ramp");
+}
+
+void PostEffects::SetPostTechnique(const std::string& technique)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    DXEffectHandler::SetTechnique(technique);
+}
+
+DXEffect* PostEffects::GetPostEffect() const
+{
+    return DXEffectHandler::FindEffect(kEffect);
+}
+
+void PostEffects::GaussBlur5(RENDERTEXTURE* image, RENDERTEXTURE* scratch)
+{
+    SetSourceTexel(image);
+    SetTargetPixel(image);
+    for (int i = 0; i < 5; ++i) {
+        DXEffectHandler::SetTextureBySemantic("COLTEX1", image->texture);
+        scratch->SetAsRenderTarget(0);
+        DXEffectHandler::SetTechnique("BlurV");
+        DrawQuad("GaussBlur5");
+
+        DXEffectHandler::SetTextureBySemantic("COLTEX1", scratch->texture);
+        image->SetAsRenderTarget(0);
+        DXEffectHandler::SetTechnique("BlurH");
+        DrawQuad("GaussBlur5");
+    }
+}
+
+void PostEffects::Bloom(RENDERTEXTURE* full, RENDERTEXTURE* const levels[4], RENDERTEXTURE* const scratches[4],
+                        const float value1[4], bool twoFloats, const char* technique, const char* operation)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SavedTarget entry;
+
+    // Each level is the one above averaged down, then blurred: together a wide, soft glow. Only
+    // light brighter than white glows: the first step keeps what lies above it.
+    RENDERTEXTURE* previous = full;
+    for (int i = 0; i < 4; ++i) {
+        DXEffectHandler::SetFloatBySemantic("BLOOMTHRESHOLD", i == 0 ? kBloomThreshold : 0.0f);
+        DXEffectHandler::SetTextureBySemantic("COLTEX1", previous->texture);
+        levels[i]->SetAsRenderTarget(0);
+        SetTargetPixel(levels[i]);
+        DXEffectHandler::SetTechnique("DownSample");
+        DrawQuad(operation);
+        GaussBlur5(levels[i], scratches[i]);
+        previous = levels[i];
+    }
+
+    if (twoFloats)
+        DXEffectHandler::SetVec2BySemantic("VALUE1", value1);
+    else
+        DXEffectHandler::SetVec4BySemantic("VALUE1", value1);
+    entry.Restore();
+    // The pixel of the target the combine draws into, not of the last level.
+    SetTargetPixel(static_cast<float>(entry.Viewport().Width), static_cast<float>(entry.Viewport().Height));
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", full->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX2", levels[0]->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX3", levels[1]->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX4", levels[2]->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX5", levels[3]->texture);
+    DXEffectHandler::SetTechnique(technique);
+    DrawQuad(operation);
+}
+
+void PostEffects::BloomCombine(RENDERTEXTURE* full, RENDERTEXTURE* half, RENDERTEXTURE* halfTmp,
+                               RENDERTEXTURE* quarter, RENDERTEXTURE* quarterTmp, RENDERTEXTURE* eighth,
+                               RENDERTEXTURE* eighthTmp, RENDERTEXTURE* sixteenth, RENDERTEXTURE* sixteenthTmp,
+                               const float weights[2])
+{
+    RENDERTEXTURE* const levels[4] = {half, quarter, eighth, sixteenth};
+    RENDERTEXTURE* const scratches[4] = {halfTmp, quarterTmp, eighthTmp, sixteenthTmp};
+    const float value[4] = {weights[0], weights[1], 0.0f, 0.0f};
+    Bloom(full, levels, scratches, value, true, "BloomCombine", "BloomCombine");
+}
+
+void PostEffects::BloomFadeCombine(RENDERTEXTURE* full, RENDERTEXTURE* half, RENDERTEXTURE* halfTmp,
+                                   RENDERTEXTURE* quarter, RENDERTEXTURE* quarterTmp, RENDERTEXTURE* eighth,
+                                   RENDERTEXTURE* eighthTmp, RENDERTEXTURE* sixteenth, RENDERTEXTURE* sixteenthTmp,
+                                   float fade)
+{
+    RENDERTEXTURE* const levels[4] = {half, quarter, eighth, sixteenth};
+    RENDERTEXTURE* const scratches[4] = {halfTmp, quarterTmp, eighthTmp, sixteenthTmp};
+    const float value[4] = {fade + 1.0f, fade, fade * fade, 0.0f};
+    Bloom(full, levels, scratches, value, false, "BloomFadeCombine", "BloomFadeCombine");
+}
+
+void PostEffects::Sobel(RENDERTEXTURE* source, const char* technique, const char* operation)
+{
+    // The effect is made active first, so the pixel size lands on "postfx" and not on whatever
+    // effect a scene drew with last.
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SetViewportPixel();
+    const float dx = 1.0f / static_cast<float>(source->width);
+    const float dy = 1.0f / static_cast<float>(source->height);
+    const float offsets[9][2] = {{-dx, dy}, {0.0f, dy}, {dx, dy}, {-dx, 0.0f}, {0.0f, 0.0f},
+                                 {dx, 0.0f}, {-dx, -dy}, {0.0f, -dy}, {dx, -dy}};
+    DXEffectHandler::SetFloatArrayBySemantic("GAUSSOFFSETS", &offsets[0][0], 18);
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", source->texture);
+    DXEffectHandler::SetTechnique(technique);
+    DrawQuad(operation);
+}
+
+void PostEffects::SobelFilter(RENDERTEXTURE* source)
+{
+    Sobel(source, "Sobel_Filter", "SobelFilter");
+}
+
+void PostEffects::SobelAOFilter(RENDERTEXTURE* source)
+{
+    Sobel(source, "SobelAO_Filter", "SobelAOFilter");
+}
+
+void PostEffects::BilateralSSAOFilter(RENDERTEXTURE* occlusion, RENDERTEXTURE* guide)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    D3DVIEWPORT9 viewport{};
+    CHECK_RESULT(Device()->GetViewport(&viewport));
+    const float width = static_cast<float>(viewport.Width);
+    const float height = static_cast<float>(viewport.Height);
+    SetTargetPixel(width, height);
+
+    // One pixel of the target apart, the whole grid moved one left and one down; the effect
+    // measures its taps from the middle entry.
+    const float dx = 1.0f / width;
+    const float dy = 1.0f / height;
+    float offsets[9][2] = {{-dx, dy}, {0.0f, dy}, {dx, dy}, {-dx, 0.0f}, {0.0f, 0.0f},
+                           {dx, 0.0f}, {-dx, -dy}, {0.0f, -dy}, {dx, -dy}};
+    for (auto& offset : offsets) {
+        offset[0] += -dx;
+        offset[1] += dy;
+    }
+    DXEffectHandler::SetFloatArrayBySemantic("GAUSSOFFSETS", &offsets[0][0], 18);
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", occlusion->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX2", guide->texture);
+    DXEffectHandler::SetTechnique("Def_Bilateral_SSAO_Filter");
+    DrawQuad("BilateralSSAOFilter");
+}
+
+void PostEffects::AmbientOcclusionCombine(RENDERTEXTURE* colour, RENDERTEXTURE* occlusion)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SetViewportPixel();
+    DXEffectHandler::SetTextureBySemantic("COLTEX2", occlusion->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", colour->texture);
+    DXEffectHandler::SetTechnique("AmbientOcclusionCombine");
+    DrawQuad("AmbientOcclusionCombine");
+}
+
+void PostEffects::BlurLow(RENDERTEXTURE* scratch, RENDERTEXTURE* work, int count)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    GrabBackBuffer(work);
+    for (int i = 0; i < count; ++i) {
+        scratch->SetAsRenderTarget(0);
+        SetTargetPixel(scratch);
+        SetSourceTexel(work);
+        DXEffectHandler::SetTechnique("BlurVLow");
+        DXEffectHandler::SetTextureBySemantic("COLTEX1", work->texture);
+        DrawQuad("BlurLow");
+
+        if (i == count - 1) {
+            SetTargetPixel(static_cast<float>(DXFramework::GetContentWidth()),
+                           static_cast<float>(DXFramework::GetContentHeight()));
+            DXFramework::SetBackBufferTarget();
+            DXFramework::SetContentViewport(0.0f, 1.0f);
+        } else {
+            SetTargetPixel(work);
+            work->SetAsRenderTarget(0);
+        }
+        SetSourceTexel(scratch);
+        DXEffectHandler::SetTechnique("BlurHLow");
+        DXEffectHandler::SetTextureBySemantic("COLTEX1", scratch->texture);
+        DrawQuad("BlurLow");
+    }
 }

@@ -8,6 +8,7 @@
 namespace orvala::sync {
 class Track;
 }
+class DXEffect;
 class Quads;
 struct RENDERTEXTURE;
 
@@ -15,7 +16,9 @@ struct RENDERTEXTURE;
 // ("PostEffects.fx"): fills and copies, separable and edge-aware blurs, the mix of direct and
 // indirect light, depth of field, the closing twitch pass (where the HDR picture becomes 8 bits)
 // and the numbered overlays. A pass writes into the target bound when it is called, unless it
-// binds targets itself (SeparableBlur, DepthOfField).
+// binds targets itself (SeparableBlur, DepthOfField, the bloom chains, BlurLow). Besides the
+// passes the scenes call it offers channel copies, mixers and fades, bloom, Sobel filters and the
+// edge-aware filter and combine of ambient occlusion.
 class PostEffects : public DXModule {
 public:
     explicit PostEffects(const std::string& name);
@@ -39,6 +42,52 @@ public:
     void OverlayFull();
     void GrabBackBuffer(RENDERTEXTURE* target);
 
+    // Copies of one colour channel (or of the luminance) into all four, times `colour`.
+    void BlitRedToGrey(RENDERTEXTURE* source, const float colour[4]);
+    void BlitGreenToGrey(RENDERTEXTURE* source, const float colour[4]);
+    void BlitBlueToGrey(RENDERTEXTURE* source, const float colour[4]);
+    void BlitGreyScale(RENDERTEXTURE* source, const float colour[4]);
+    // The copy's setup with whatever technique is selected (SetPostTechnique).
+    void BlitCurrent(RENDERTEXTURE* source, const float colour[4]);
+    // first where weight is 0, second where it is 1.
+    void Blend(RENDERTEXTURE* first, RENDERTEXTURE* second, float weight);
+    // The source faded towards colour.rgb by colour.a (at 1 the colour itself).
+    void FadeToColor(RENDERTEXTURE* source, const float colour[4]);
+    // The sharp picture (1) pushed away from its three blurs (2 to 4): edges gain contrast.
+    void MixUnsharp(RENDERTEXTURE* sharp, RENDERTEXTURE* blur1, RENDERTEXTURE* blur2, RENDERTEXTURE* blur3);
+    // A test card: a grey ramp of linear light, 0 at the left to 1 at the right.
+    void Ramp();
+    void SetPostTechnique(const std::string& technique);
+    DXEffect* GetPostEffect() const;
+
+    // The occlusion (COLTEX1, grey) smoothed over 3 x 3 pixels of the target, each tap counting
+    // only where the normal/depth guide shows the same surface.
+    void BilateralSSAOFilter(RENDERTEXTURE* occlusion, RENDERTEXTURE* guide);
+    // The colour times the occlusion; alpha stays.
+    void AmbientOcclusionCombine(RENDERTEXTURE* colour, RENDERTEXTURE* occlusion);
+    // Edges of the picture's luminance: the Sobel gradient's length, 0 on flat colour.
+    void SobelFilter(RENDERTEXTURE* source);
+    // Creases and silhouettes of a normal/depth target darkened: 1 on smooth surfaces, less where
+    // the normals turn sharply.
+    void SobelAOFilter(RENDERTEXTURE* source);
+
+    // The letterboxed picture copied into `work` and softened `count` times through `scratch`; the
+    // last horizontal pass writes straight into the back buffer's content area.
+    void BlurLow(RENDERTEXTURE* scratch, RENDERTEXTURE* work, int count);
+
+    // Five vertical and horizontal blurs through `scratch`, the result in `image`. The caller
+    // makes "postfx" the active effect.
+    void GaussBlur5(RENDERTEXTURE* image, RENDERTEXTURE* scratch);
+    // Bloom: `full` averaged down into the four levels (each blurred with its scratch), then
+    // full x weights[0] + the glow of the levels x weights[1] into the target bound on entry.
+    void BloomCombine(RENDERTEXTURE* full, RENDERTEXTURE* half, RENDERTEXTURE* halfTmp, RENDERTEXTURE* quarter,
+                      RENDERTEXTURE* quarterTmp, RENDERTEXTURE* eighth, RENDERTEXTURE* eighthTmp,
+                      RENDERTEXTURE* sixteenth, RENDERTEXTURE* sixteenthTmp, const float weights[2]);
+    // As BloomCombine, the picture fading into its glow as `fade` grows (0 is the picture as it is).
+    void BloomFadeCombine(RENDERTEXTURE* full, RENDERTEXTURE* half, RENDERTEXTURE* halfTmp, RENDERTEXTURE* quarter,
+                          RENDERTEXTURE* quarterTmp, RENDERTEXTURE* eighth, RENDERTEXTURE* eighthTmp,
+                          RENDERTEXTURE* sixteenth, RENDERTEXTURE* sixteenthTmp, float fade);
+
     // The 16 random sample vectors made by CreateResources (lengths 0.1 to 1).
     const D3DXVECTOR3* GetKernel() const { return kernel16; }
     Quads* GetScreenQuad() const { return screenQuad; }
@@ -49,6 +98,11 @@ private:
     void DrawQuad(const char* operation);
     // The copies' common steps: VALUE1, the viewport's pixel, COLTEX1, the technique, the quad.
     void Blit(RENDERTEXTURE* source, const float colour[4], const char* technique, const char* operation);
+    // The Sobel filters' common part: the 3 x 3 grid one source texel apart, unshifted.
+    void Sobel(RENDERTEXTURE* source, const char* technique, const char* operation);
+    // The bloom chains' common part: the four levels, VALUE1, then the combine technique.
+    void Bloom(RENDERTEXTURE* full, RENDERTEXTURE* const levels[4], RENDERTEXTURE* const scratches[4],
+               const float value1[4], bool twoFloats, const char* technique, const char* operation);
 
     sync::Track& overlayTrack;
     sync::Track& twitchAngleTrack;

@@ -1,0 +1,321 @@
+// The further passes of PostEffects on the recording device: the techniques they select, the
+// targets their draws go to and in which order, the parameters they leave.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "D3D9DeviceTestFixture.h"
+#include "FrameworkExMessage.h"
+#include "PostEffectsTestSupport.h"
+#include "d3d9/DeviceFactory.h"
+
+namespace {
+
+class PostEffectsFurtherRecordingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(MakeRecordingDevice(&device, 160, 120), D3D_OK);
+        DXFramework::SetDevice(device);
+        DXFramework::SetBackBufferSize(160, 120);
+        world = std::make_unique<PostFxWorld>();
+        world->Open();
+        post = std::make_unique<PostEffects>("PostFX");
+        ASSERT_EQ(FrameworkExMessage([&] { post->CreateResources(); }), "(no exception)");
+        ClearRecordedCalls(device);
+    }
+
+    void TearDown() override
+    {
+        if (post)
+            post->ReleaseResources();
+        post.reset();
+        world.reset();
+        targets.clear();
+        DXFramework::SetDevice(nullptr);
+        if (device) {
+            EXPECT_EQ(device->Release(), 0u) << "objects of the device were left alive";
+        }
+    }
+
+    // A render texture and the name the device gives its surface.
+    RENDERTEXTURE* Target(UINT width, UINT height, std::string& name, D3DFORMAT format = D3DFMT_A16B16G16R16F)
+    {
+        targets.push_back(std::make_unique<TestTarget>(device, width, height, format));
+        std::string created;
+        for (const RecordedCall& call : GetRecordedCalls(device))
+            if (call.method == "CreateTexture")
+                created = call.arguments;
+        name = created.substr(created.rfind(", ") + 2) + ".level0";
+        return targets.back()->get();
+    }
+
+    std::vector<std::string> DrawTargets() const
+    {
+        std::vector<std::string> result;
+        for (const RecordedCall& call : GetRecordedCalls(device))
+            if (call.method == "DrawIndexedPrimitive")
+                result.push_back(call.targets.empty() ? "none" : call.targets.front());
+        return result;
+    }
+
+    std::string LastBeforeLastDraw(const std::string& method) const
+    {
+        const std::vector<RecordedCall>& calls = GetRecordedCalls(device);
+        std::size_t lastDraw = calls.size();
+        for (std::size_t i = 0; i < calls.size(); ++i)
+            if (calls[i].method == "DrawIndexedPrimitive")
+                lastDraw = i;
+        for (std::size_t i = lastDraw; i-- > 0;)
+            if (calls[i].method == method)
+                return calls[i].arguments;
+        return "(none)";
+    }
+
+    static std::string Technique() { return DXEffectHandler::FindEffect("postfx")->GetTechniqueName(); }
+
+    IDirect3DDevice9* device = nullptr;
+    std::unique_ptr<PostFxWorld> world;
+    std::unique_ptr<PostEffects> post;
+    std::vector<std::unique_ptr<TestTarget>> targets;
+};
+
+} // namespace
+
+TEST_F(PostEffectsFurtherRecordingTest, EachCopyAndMixerDrawsOnceWithItsTechniqueIntoTheBoundTarget)
+{
+    std::string outName, aName, bName, cName, dName;
+    RENDERTEXTURE* out = Target(64, 36, outName);
+    RENDERTEXTURE* a = Target(32, 16, aName);
+    RENDERTEXTURE* b = Target(32, 16, bName);
+    RENDERTEXTURE* c = Target(32, 16, cName);
+    RENDERTEXTURE* d = Target(32, 16, dName);
+    const float colour[4] = {0.5f, 0.25f, 2.0f, 1.0f};
+    struct Case {
+        const char* technique;
+        std::function<void()> pass;
+        std::vector<IDirect3DTexture9*> textures; // COLTEX1 ... in order
+    };
+    const Case cases[] = {
+        {"BlitQuadRedToGrey", [&] { post->BlitRedToGrey(a, colour); }, {a->texture}},
+        {"BlitQuadGreenToGrey", [&] { post->BlitGreenToGrey(a, colour); }, {a->texture}},
+        {"BlitQuadBlueToGrey", [&] { post->BlitBlueToGrey(a, colour); }, {a->texture}},
+        {"BlitQuadGreyScale", [&] { post->BlitGreyScale(a, colour); }, {a->texture}},
+        {"Blend", [&] { post->Blend(a, b, 0.75f); }, {a->texture, b->texture}},
+        {"FadeToColor", [&] { post->FadeToColor(b, colour); }, {b->texture}},
+        {"MixUnsharp", [&] { post->MixUnsharp(a, b, c, d); }, {a->texture, b->texture, c->texture, d->texture}},
+        {"ramp", [&] { post->Ramp(); }, {}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.technique);
+        ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+        DXEffectHandler::SetActiveEffect("postfx");
+        DXEffectHandler::SetTechnique("FillQuad");
+        ClearRecordedCalls(device);
+        test.pass();
+        EXPECT_EQ(DrawTargets(), std::vector<std::string>{outName});
+        EXPECT_EQ(Technique(), test.technique);
+        // Every one measures its pixel on the target it draws into.
+        EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 64, -1.0f / 36}));
+        const char* semantics[] = {"COLTEX1", "COLTEX2", "COLTEX3", "COLTEX4"};
+        for (std::size_t i = 0; i < test.textures.size(); ++i)
+            EXPECT_EQ(PostFxWorld::Texture(semantics[i]), test.textures[i]) << semantics[i];
+    }
+    // The weight of the blend and the colour of the fade and the copies.
+    post->Blend(a, b, 0.75f);
+    EXPECT_EQ(PostFxWorld::Floats("VALUE1", 2), (std::vector<float>{0.75f, 0.0f}));
+    EXPECT_EQ(PostFxWorld::Floats("TX1DIMPIXELINV", 2), (std::vector<float>{1.0f / 32, 1.0f / 16}));
+    post->FadeToColor(a, colour);
+    EXPECT_EQ(PostFxWorld::Floats("VALUE1", 4), std::vector<float>(colour, colour + 4));
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, SetPostTechniqueSelectsWithoutDrawingAndBlitCurrentDrawsIt)
+{
+    std::string outName, aName;
+    RENDERTEXTURE* out = Target(32, 16, outName);
+    RENDERTEXTURE* a = Target(32, 16, aName);
+    ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+    EXPECT_EQ(post->GetPostEffect(), DXEffectHandler::FindEffect("postfx"));
+    ClearRecordedCalls(device);
+    post->SetPostTechnique("BlitQuadBlueToGrey");
+    EXPECT_TRUE(DrawTargets().empty());
+    EXPECT_EQ(Technique(), "BlitQuadBlueToGrey");
+    const float colour[4] = {1, 2, 3, 4};
+    post->BlitCurrent(a, colour);
+    EXPECT_EQ(DrawTargets(), std::vector<std::string>{outName});
+    EXPECT_EQ(Technique(), "BlitQuadBlueToGrey");
+    EXPECT_EQ(PostFxWorld::Floats("VALUE1", 4), std::vector<float>(colour, colour + 4));
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), a->texture);
+    // A name the effect does not have is reported, not drawn.
+    EXPECT_NE(FrameworkExMessage([&] { post->SetPostTechnique("NoSuchTechnique"); }), "(no exception)");
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, GaussBlur5DrawsTenTimesAndEndsInTheImage)
+{
+    std::string imageName, scratchName;
+    RENDERTEXTURE* image = Target(40, 20, imageName);
+    RENDERTEXTURE* scratch = Target(40, 20, scratchName);
+    DXEffectHandler::SetActiveEffect("postfx");
+    ClearRecordedCalls(device);
+    post->GaussBlur5(image, scratch);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 5; ++i) {
+        expected.push_back(scratchName);
+        expected.push_back(imageName);
+    }
+    EXPECT_EQ(DrawTargets(), expected);
+    EXPECT_EQ(Technique(), "BlurH");
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), scratch->texture);
+    EXPECT_EQ(PostFxWorld::Floats("TX1DIMPIXELINV", 2), (std::vector<float>{1.0f / 40, 1.0f / 20}));
+    EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 40, -1.0f / 20}));
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, BloomDownSamplesFourLevelsWithTheirBlursThenCombinesIntoTheSavedTarget)
+{
+    std::string outName, fullName, names[4], tmpNames[4];
+    RENDERTEXTURE* out = Target(160, 90, outName);
+    RENDERTEXTURE* full = Target(160, 90, fullName);
+    RENDERTEXTURE* levels[4];
+    RENDERTEXTURE* tmps[4];
+    for (int i = 0; i < 4; ++i) {
+        levels[i] = Target(160 >> (i + 1), 90 >> (i + 1), names[i]);
+        tmps[i] = Target(160 >> (i + 1), 90 >> (i + 1), tmpNames[i]);
+    }
+    std::vector<std::string> expected;
+    for (int i = 0; i < 4; ++i) {
+        expected.push_back(names[i]); // the down-sample
+        for (int k = 0; k < 5; ++k) {
+            expected.push_back(tmpNames[i]);
+            expected.push_back(names[i]);
+        }
+    }
+    expected.push_back(outName);
+
+    for (bool fade : {false, true}) {
+        SCOPED_TRACE(fade);
+        ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+        const D3DVIEWPORT9 entry = {8, 4, 100, 50, 0.0f, 1.0f};
+        ASSERT_EQ(device->SetViewport(&entry), D3D_OK);
+        const std::string entryViewport = GetRecordedCalls(device).back().arguments;
+        ClearRecordedCalls(device);
+        const float weights[2] = {0.75f, 1.5f};
+        if (fade)
+            post->BloomFadeCombine(full, levels[0], tmps[0], levels[1], tmps[1], levels[2], tmps[2], levels[3],
+                                   tmps[3], 0.5f);
+        else
+            post->BloomCombine(full, levels[0], tmps[0], levels[1], tmps[1], levels[2], tmps[2], levels[3], tmps[3],
+                               weights);
+        EXPECT_EQ(DrawTargets(), expected);
+        EXPECT_EQ(LastBeforeLastDraw("SetRenderTarget"), "0, " + outName);
+        EXPECT_EQ(LastBeforeLastDraw("SetViewport"), entryViewport);
+        EXPECT_EQ(Technique(), fade ? "BloomFadeCombine" : "BloomCombine");
+        EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 100, -1.0f / 50}));
+        EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), full->texture);
+        const char* semantics[] = {"COLTEX2", "COLTEX3", "COLTEX4", "COLTEX5"};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(PostFxWorld::Texture(semantics[i]), levels[i]->texture) << semantics[i];
+        if (fade)
+            EXPECT_EQ(PostFxWorld::Floats("VALUE1", 3), (std::vector<float>{1.5f, 0.5f, 0.25f}));
+        else
+            EXPECT_EQ(PostFxWorld::Floats("VALUE1", 2), (std::vector<float>{0.75f, 1.5f}));
+    }
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, SobelFiltersSampleAnUnshiftedGridOneSourceTexelApart)
+{
+    std::string outName, sourceName;
+    RENDERTEXTURE* out = Target(64, 32, outName);
+    RENDERTEXTURE* source = Target(32, 16, sourceName);
+    for (const char* technique : {"Sobel_Filter", "SobelAO_Filter"}) {
+        SCOPED_TRACE(technique);
+        ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+        // A stale pixel size on "postfx" and another effect active: the pass's parameters still
+        // go to "postfx".
+        DXEffectHandler::SetActiveEffect("postfx");
+        DXEffectHandler::SetVec2BySemantic("RTDIMPIXELINV", std::vector<float>{7.0f, 7.0f}.data());
+        if (!DXEffectHandler::FindEffect("Global"))
+            DXEffectHandler::AddEffect("Global", "global.fx", State().effectPool);
+        DXEffectHandler::SetActiveEffect("Global");
+        ClearRecordedCalls(device);
+        if (std::string(technique) == "Sobel_Filter")
+            post->SobelFilter(source);
+        else
+            post->SobelAOFilter(source);
+        EXPECT_EQ(DrawTargets(), std::vector<std::string>{outName});
+        EXPECT_EQ(Technique(), technique);
+        EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 64, -1.0f / 32}));
+        EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), source->texture);
+        const float dx = 1.0f / 32, dy = 1.0f / 16;
+        EXPECT_EQ(PostFxWorld::Floats("GAUSSOFFSETS", 18),
+                  (std::vector<float>{-dx, dy, 0, dy, dx, dy, -dx, 0, 0, 0, dx, 0, -dx, -dy, 0, -dy, dx, -dy}));
+    }
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, OcclusionFilterAndCombineReadTheirTexturesOnTheTargetsPixel)
+{
+    std::string outName, occlusionName, guideName;
+    RENDERTEXTURE* out = Target(64, 32, outName);
+    RENDERTEXTURE* occlusion = Target(32, 16, occlusionName);
+    RENDERTEXTURE* guide = Target(64, 32, guideName);
+    ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+    ClearRecordedCalls(device);
+    post->BilateralSSAOFilter(occlusion, guide);
+    EXPECT_EQ(DrawTargets(), std::vector<std::string>{outName});
+    EXPECT_EQ(Technique(), "Def_Bilateral_SSAO_Filter");
+    EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 64, -1.0f / 32}));
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), occlusion->texture);
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX2"), guide->texture);
+    // One pixel of the viewport apart, shifted one left and one down.
+    const float dx = 1.0f / 64, dy = 1.0f / 32;
+    const std::vector<float> grid = PostFxWorld::Floats("GAUSSOFFSETS", 18);
+    const float expected[18] = {-dx, dy, 0, dy, dx, dy, -dx, 0, 0, 0, dx, 0, -dx, -dy, 0, -dy, dx, -dy};
+    for (int i = 0; i < 18; ++i)
+        EXPECT_FLOAT_EQ(grid[i], expected[i] + (i % 2 == 0 ? -dx : dy)) << i;
+
+    ClearRecordedCalls(device);
+    post->AmbientOcclusionCombine(guide, occlusion);
+    EXPECT_EQ(DrawTargets(), std::vector<std::string>{outName});
+    EXPECT_EQ(Technique(), "AmbientOcclusionCombine");
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), guide->texture);
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX2"), occlusion->texture);
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, BlurLowGrabsTheBackBufferAndEndsDrawingIntoIt)
+{
+    std::string scratchName, workName;
+    RENDERTEXTURE* scratch = Target(160, 90, scratchName, D3DFMT_X8R8G8B8);
+    RENDERTEXTURE* work = Target(160, 90, workName, D3DFMT_X8R8G8B8);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    State().backBuffer = back;
+    for (int count : {0, 1, 2}) {
+        SCOPED_TRACE(count);
+        ASSERT_EQ(device->SetRenderTarget(0, work->surface), D3D_OK);
+        ClearRecordedCalls(device);
+        post->BlurLow(scratch, work, count);
+        const std::vector<RecordedCall>& calls = GetRecordedCalls(device);
+        ASSERT_FALSE(calls.empty());
+        // The letterboxed picture is copied first.
+        EXPECT_EQ(calls[0].method, "StretchRect");
+        EXPECT_EQ(calls[0].arguments, "backbuffer, {0 15 160 105}, " + workName + ", null, 1");
+        std::vector<std::string> expected;
+        for (int i = 0; i < count; ++i) {
+            expected.push_back(scratchName);
+            expected.push_back(i == count - 1 ? "backbuffer" : workName);
+        }
+        EXPECT_EQ(DrawTargets(), expected);
+        if (count == 0)
+            continue;
+        // The last pass: the back buffer, the content area with depth 0 to 1, the content's pixel.
+        EXPECT_EQ(LastBeforeLastDraw("SetRenderTarget"), "0, backbuffer");
+        EXPECT_EQ(LastBeforeLastDraw("SetViewport"), "0, 15, 160, 90, 0, 1");
+        EXPECT_EQ(Technique(), "BlurHLow");
+        EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), scratch->texture);
+        EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 160, -1.0f / 90}));
+    }
+    State().backBuffer = nullptr;
+    back->Release();
+}
