@@ -382,3 +382,43 @@ TEST_F(PostEffectsFurtherPictureTest, BlurLowSoftensTheBackBufferInPlace)
     EXPECT_EQ(green(100, 58), 0);
     EXPECT_EQ(green(100, 62), 0);
 }
+
+TEST_F(PostEffectsFurtherPictureTest, AmbientOcclusionDarkensTheContactAndNotTheOpenFloor)
+{
+    const UINT w = 160, h = 90;
+    const SphereOnFloor fixture(w, h);
+    CameraScene scene(CAMERAPARAMS{SphereOnFloor::kFov, 0.1f, SphereOnFloor::kFar, 0.0f, 0.0f,
+                                   static_cast<float>(w) / static_cast<float>(h)});
+    RENDERTEXTURE* normalDepth = FilledTarget(fixture.normalDepth);
+    RENDERTEXTURE* out = Target(w, h);
+    out->SetAsRenderTarget(0);
+    post->AmbientOcclusion(normalDepth, 0.5f, 4.0f);
+    const FloatPicture ao = Read(out);
+    SavePicture("ssao", ao, false);
+
+    // The lowest sphere pixel in the middle column; the floor just below it touches the sphere.
+    UINT bottom = 0;
+    for (UINT y = 0; y < h; ++y)
+        if (fixture.normalDepth.At(w / 2, y, 1) != 1.0f && fixture.normalDepth.At(w / 2, y, 3) < 1.0f)
+            bottom = y;
+    ASSERT_GT(bottom, h / 2);
+    float contact = 0.0f, open = 0.0f;
+    for (UINT y = bottom + 1; y <= bottom + 2; ++y)
+        for (UINT x = w / 2 - 2; x <= w / 2 + 2; ++x) {
+            contact += ao.At(x, y, 0) / 10.0f;
+            open += ao.At(x - 60, y, 0) / 10.0f;
+        }
+    EXPECT_LT(contact, 0.8f);
+    EXPECT_GT(open, 0.95f);
+    // Empty pixels and the sky stay open.
+    EXPECT_EQ(ao.At(w / 2, 2, 0), 1.0f);
+
+    // Every other pass keeps drawing right with the far-plane corners in the quad: a copy is exact.
+    RENDERTEXTURE* copy = Target(w, h);
+    copy->SetAsRenderTarget(0);
+    const float one[4] = {1, 1, 1, 1};
+    post->BlitQuad(normalDepth, one);
+    const FloatPicture copied = Read(copy);
+    const FloatPicture original = Read(normalDepth);
+    EXPECT_EQ(copied.values, original.values);
+}

@@ -12,9 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "CamHandler.h"
+#include "Camera.h"
 #include "FrameworkExMessage.h"
 #include "GLTestDevice.h"
 #include "PostEffectsTestSupport.h"
+#include "Scene.h"
+#include "SceneHandler.h"
 #include "image/PngFile.h"
 
 // Four channels per texel, rows from the top.
@@ -106,6 +110,37 @@ struct SphereOnFloor {
     }
 };
 
+// The current scene the passes that see through a camera (the occlusion) take it from: one camera
+// "eye" with the given settings, active. Made once the world is open, gone before it closes.
+class CameraScene {
+public:
+    // The tracks the scene model asks for, constant 0; the world needs them before it opens.
+    static void AddTracks(PostFxWorld& world)
+    {
+        for (const char* name : {"Scene", "ActiveCam", "CamZOffset", "ShakeAmplitude", "ShakeSpeed"})
+            world.Track(name, {{0, 0.0f, 0}});
+    }
+
+    explicit CameraScene(const CAMERAPARAMS& params) : scenes(std::make_unique<SceneHandler>())
+    {
+        scene = new Scene("PostScene");
+        SceneHandler::AddScene(scene);
+        // With no file behind it, loading makes the scene's (empty) handlers and refuses the
+        // empty document; the camera is then added by hand.
+        FrameworkExMessage([&] { scene->LoadSceneData("none.xml"); });
+        camera = new Camera("eye");
+        camera->SetParams(params);
+        scene->GetCamHandler()->AddCamera(camera);
+        scene->GetCamHandler()->SetActiveCamera(camera);
+    }
+
+    Scene* scene = nullptr;   // owned by the scene handler
+    Camera* camera = nullptr; // owned by the scene
+
+private:
+    std::unique_ptr<SceneHandler> scenes;
+};
+
 // Where the tests leave their pictures for a person to look at.
 inline std::string FurtherPicturePath(const std::string& name)
 {
@@ -145,6 +180,7 @@ protected:
         DXFramework::SetDevice(device);
         DXFramework::SetBackBufferSize(160, 90);
         world = std::make_unique<PostFxWorld>();
+        CameraScene::AddTracks(*world);
         world->Open();
         post = std::make_unique<PostEffects>("PostFX");
         ASSERT_EQ(FrameworkExMessage([&] { post->CreateResources(); }), "(no exception)");

@@ -9,7 +9,9 @@
 
 #include "D3D9DeviceTestFixture.h"
 #include "FrameworkExMessage.h"
+#include "PostEffectsFurtherSupport.h"
 #include "PostEffectsTestSupport.h"
+#include "RenderClasses/Quads/Quads.h"
 #include "d3d9/DeviceFactory.h"
 
 namespace {
@@ -22,6 +24,7 @@ protected:
         DXFramework::SetDevice(device);
         DXFramework::SetBackBufferSize(160, 120);
         world = std::make_unique<PostFxWorld>();
+        CameraScene::AddTracks(*world);
         world->Open();
         post = std::make_unique<PostEffects>("PostFX");
         ASSERT_EQ(FrameworkExMessage([&] { post->CreateResources(); }), "(no exception)");
@@ -318,4 +321,45 @@ TEST_F(PostEffectsFurtherRecordingTest, BlurLowGrabsTheBackBufferAndEndsDrawingI
     }
     State().backBuffer = nullptr;
     back->Release();
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, AmbientOcclusionLeavesTheFarPlaneCornersInTheQuadAndSetsItsParameters)
+{
+    std::string outName, ndName;
+    RENDERTEXTURE* out = Target(80, 60, outName);
+    RENDERTEXTURE* normalDepth = Target(40, 30, ndName);
+    ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+
+    // Without a current scene there is no camera to see through: nothing is drawn.
+    ClearRecordedCalls(device);
+    EXPECT_EQ(FrameworkExMessage([&] { post->AmbientOcclusion(normalDepth, 0.5f, 4.0f); }),
+              "[PostEffects::AmbientOcclusion] No active camera.");
+    EXPECT_TRUE(DrawTargets().empty());
+
+    const CAMERAPARAMS params{1.0f, 0.5f, 200.0f, 0.0f, 0.0f, 2.0f};
+    CameraScene scene(params);
+    ClearRecordedCalls(device);
+    ASSERT_EQ(FrameworkExMessage([&] { post->AmbientOcclusion(normalDepth, 0.5f, 4.0f); }), "(no exception)");
+    EXPECT_EQ(DrawTargets(), std::vector<std::string>{outName});
+    EXPECT_EQ(Technique(), "AmbientOcclusion");
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), normalDepth->texture);
+    EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 80, -1.0f / 60}));
+    EXPECT_EQ(PostFxWorld::Floats("SSAOKERNEL", 48), std::vector<float>(&post->GetKernel()[0].x, &post->GetKernel()[0].x + 48));
+    EXPECT_EQ(PostFxWorld::Floats("BUFDIMX", 1), std::vector<float>{40.0f});
+    EXPECT_EQ(PostFxWorld::Floats("BUFDIMY", 1), std::vector<float>{30.0f});
+    EXPECT_EQ(PostFxWorld::Floats("SAMPLERADIUS", 1), std::vector<float>{0.5f});
+    EXPECT_EQ(PostFxWorld::Floats("SAMPLEDISTANCESCALE", 1), std::vector<float>{4.0f});
+    const D3DXMATRIX& projection = scene.camera->GetProjection();
+    EXPECT_EQ(PostFxWorld::Floats("PROJECTIONMATRIX", 16), std::vector<float>(&projection._11, &projection._11 + 16));
+
+    // The quad now holds the far plane's corners, top left first and clockwise.
+    const float y = std::tan(0.5f) * 200.0f, x = y * 2.0f;
+    void* data = nullptr;
+    ASSERT_EQ(post->GetScreenQuad()->LockPositions(&data), D3D_OK);
+    const std::vector<float> corners(static_cast<float*>(data), static_cast<float*>(data) + 12);
+    post->GetScreenQuad()->UnlockPositions();
+    const std::vector<float> expected{-x, y, 200.0f, x, y, 200.0f, x, -y, 200.0f, -x, -y, 200.0f};
+    ASSERT_EQ(corners.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_FLOAT_EQ(corners[i], expected[i]) << i;
 }

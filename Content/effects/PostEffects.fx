@@ -579,3 +579,70 @@ technique ramp { SCREEN_PASS(RampPS) }
 technique DownSample { SCREEN_PASS(DownSamplePS) }
 technique BloomCombine { SCREEN_PASS(BloomCombinePS) }
 technique BloomFadeCombine { SCREEN_PASS(BloomFadeCombinePS) }
+
+// Screen-space ambient occlusion. The quad holds the far-plane corners of the camera that drew the
+// normal/depth target, (+-X, +-Y, far): each pixel gets the view ray through it, and the 16 kernel
+// vectors, turned into the normal's hemisphere and scaled by the radius, probe the scene around
+// the pixel's view position. A probe behind the stored surface at its texel counts as occluded,
+// fading out where that surface lies farther away than radius x distance scale (a silhouette in
+// front is not a contact).
+float SsaoKernel[48] : SSAOKERNEL;
+float SampleRadius : SAMPLERADIUS = 0.5;
+float SampleDistanceScale : SAMPLEDISTANCESCALE = 4.0;
+float4x4 Projection : PROJECTIONMATRIX;
+
+vertexshader FarRayVS {
+    in vec4 POSITION0;
+    out vec2 uv;
+    out vec3 ray;
+    flat out vec3 farValues;
+    void main()
+    {
+        gl_Position = ScreenQuadPosition(POSITION0.xyz, RTDimPixelInv);
+        uv = ScreenQuadUV(POSITION0.xyz);
+        ray = vec3(POSITION0.xy, -POSITION0.z);
+        farValues = abs(POSITION0.xyz);
+    }
+}
+
+pixelshader AmbientOcclusionPS {
+    in vec2 uv; in vec3 ray; flat in vec3 farValues; out vec4 COLOR0;
+    void main()
+    {
+        vec4 centre = texture(Guide, uv);
+        if (IsEmptyDepth(centre.a) || farValues.z <= 0.0) {
+            COLOR0 = vec4(1.0);
+            return;
+        }
+        vec3 n = normalize(centre.xyz);
+        vec3 p = ray * (centre.a * GBUFFER_DEPTH_SCALE / farValues.z);
+        // Probes start a little off the surface so that a flat floor does not occlude itself.
+        vec3 origin = p + n * (0.02 * SampleRadius);
+        float reach = max(SampleRadius * SampleDistanceScale, 1e-4);
+        float occluded = 0.0;
+        for (int i = 0; i < 16; ++i) {
+            vec3 k = vec3(SsaoKernel[i * 3], SsaoKernel[i * 3 + 1], SsaoKernel[i * 3 + 2]);
+            k = dot(k, n) < 0.0 ? -k : k;
+            vec3 q = origin + k * SampleRadius;
+            if (q.z >= -1e-3)
+                continue;
+            vec2 ndc = (q.xy * (farValues.z / -q.z)) / farValues.xy;
+            vec2 probeUV = vec2(ndc.x * 0.5 + 0.5, 0.5 - ndc.y * 0.5);
+            if (any(lessThan(probeUV, vec2(0.0))) || any(greaterThan(probeUV, vec2(1.0))))
+                continue;
+            float stored = texture(Guide, probeUV).a;
+            if (IsEmptyDepth(stored))
+                continue;
+            float surface = stored * GBUFFER_DEPTH_SCALE;
+            float probe = -q.z;
+            // A texel stands for a patch of surface that grows with distance: the tolerance too.
+            if (surface < probe - (0.01 + 0.02 * probe))
+                occluded += 1.0 - smoothstep(0.5 * reach, reach, probe - surface);
+        }
+        COLOR0 = vec4(vec3(1.0 - occluded / 16.0), 1.0);
+    }
+}
+
+technique AmbientOcclusion {
+    pass P0 { ZEnable = FALSE; ZWriteEnable = FALSE; CullMode = NONE; AlphaBlendEnable = FALSE; AlphaTestEnable = FALSE; VertexShader = FarRayVS; PixelShader = AmbientOcclusionPS; }
+}

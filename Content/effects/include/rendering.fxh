@@ -15,12 +15,17 @@ glsl {
 
     bool IsEmptyDepth(float storedDepth) { return storedDepth >= 0.999; }
 
-    // A screen quad's corner moved half a pixel left and up (Direct3D 9 pixel centres).
+    // A screen quad's corner moved half a pixel left and up (Direct3D 9 pixel centres). Only the
+    // corner's signs count: the quad may hold the far-plane corners (+-X, +-Y, far) instead.
     vec4 ScreenQuadPosition(vec3 corner, vec2 rtDimPixelInv)
     {
-        return vec4(corner.xy - rtDimPixelInv, 0.0, 1.0);
+        return vec4(sign(corner.xy) - rtDimPixelInv, 0.0, 1.0);
     }
-    vec2 ScreenQuadUV(vec3 corner) { return vec2(corner.x * 0.5 + 0.5, 0.5 - corner.y * 0.5); }
+    vec2 ScreenQuadUV(vec3 corner)
+    {
+        vec2 c = sign(corner.xy);
+        return vec2(c.x * 0.5 + 0.5, 0.5 - c.y * 0.5);
+    }
 
     // The texel under a pixel of a volume drawn in 3D, from its clip position.
     vec2 ScreenUV(vec4 clip, vec2 rtDimPixelInv)

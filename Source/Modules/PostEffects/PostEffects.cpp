@@ -11,7 +11,11 @@
 #include "FrameworkEx.h"
 #include "PerlinNoise.h"
 #include "RenderClasses/Quads/Quads.h"
+#include "Camera.h"
+#include "CamHandler.h"
 #include "RenderTargetResources/RTHandler/RTHandler.h"
+#include "Scene.h"
+#include "SceneHandler.h"
 #include "SyncTimer.h"
 #include "Timer.h"
 #include "sync/Device.h"
@@ -589,6 +593,47 @@ void PostEffects::AmbientOcclusionCombine(RENDERTEXTURE* colour, RENDERTEXTURE* 
     DXEffectHandler::SetTextureBySemantic("COLTEX1", colour->texture);
     DXEffectHandler::SetTechnique("AmbientOcclusionCombine");
     DrawQuad("AmbientOcclusionCombine");
+}
+
+const D3DXMATRIX& PostEffects::WriteFarPlaneCorners(const char* operation)
+{
+    Scene* scene = SceneHandler::GetCurrent();
+    CamHandler* cameras = scene ? scene->GetCamHandler() : nullptr;
+    const Camera* camera = cameras ? cameras->GetActiveCamera() : nullptr;
+    if (!camera)
+        throw FrameworkEx(std::string("[PostEffects::") + operation + "] No active camera.");
+    if (!screenQuad)
+        throw FrameworkEx(std::string("[PostEffects::") + operation + "] The module's resources are not created.");
+
+    const CAMERAPARAMS& par = camera->GetParams();
+    const float y = std::tan(par.vFOV / 2.0f) * par.farz;
+    const float x = y * par.aspect;
+    void* data = nullptr;
+    const HRESULT locked = screenQuad->LockPositions(&data);
+    if (locked != D3D_OK) {
+        CHECK_RESULT(locked);
+    } else {
+        const float corners[4][3] = {{-x, y, par.farz}, {x, y, par.farz}, {x, -y, par.farz}, {-x, -y, par.farz}};
+        std::copy(&corners[0][0], &corners[0][0] + 12, static_cast<float*>(data));
+        screenQuad->UnlockPositions();
+    }
+    return camera->GetProjection();
+}
+
+void PostEffects::AmbientOcclusion(RENDERTEXTURE* normalDepth, float radius, float distanceScale)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    const D3DXMATRIX& projection = WriteFarPlaneCorners("AmbientOcclusion");
+    SetViewportPixel();
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", normalDepth->texture);
+    DXEffectHandler::SetFloatArrayBySemantic("SSAOKERNEL", &kernel16[0].x, 48);
+    DXEffectHandler::SetFloatBySemantic("BUFDIMX", static_cast<float>(normalDepth->width));
+    DXEffectHandler::SetFloatBySemantic("BUFDIMY", static_cast<float>(normalDepth->height));
+    DXEffectHandler::SetFloatBySemantic("SAMPLERADIUS", radius);
+    DXEffectHandler::SetFloatBySemantic("SAMPLEDISTANCESCALE", distanceScale);
+    DXEffectHandler::SetMatrixBySemantic("PROJECTIONMATRIX", &projection);
+    DXEffectHandler::SetTechnique("AmbientOcclusion");
+    DrawQuad("AmbientOcclusion");
 }
 
 void PostEffects::BlurLow(RENDERTEXTURE* scratch, RENDERTEXTURE* work, int count)

@@ -63,6 +63,11 @@ public:
     // The occlusion (COLTEX1, grey) smoothed over 3 x 3 pixels of the target, each tap counting
     // only where the normal/depth guide shows the same surface.
     void BilateralSSAOFilter(RENDERTEXTURE* occlusion, RENDERTEXTURE* guide);
+    // Screen-space ambient occlusion of the current scene's active camera into the target bound:
+    // 1 where the surface is open, darker where the normal/depth target shows geometry within
+    // `radius` units around it (what lies more than radius x `distanceScale` in front does not
+    // count). Leaves the quad holding the camera's far-plane corners.
+    void AmbientOcclusion(RENDERTEXTURE* normalDepth, float radius, float distanceScale);
     // The colour times the occlusion; alpha stays.
     void AmbientOcclusionCombine(RENDERTEXTURE* colour, RENDERTEXTURE* occlusion);
     // Edges of the picture's luminance: the Sobel gradient's length, 0 on flat colour.
@@ -96,6 +101,8 @@ private:
     // The screen quad through the active effect's technique; FrameworkEx naming the operation
     // when the resources are not created.
     void DrawQuad(const char* operation);
+    // The active camera's far-plane corners written into the quad; returns the camera's projection.
+    const D3DXMATRIX& WriteFarPlaneCorners(const char* operation);
     // The copies' common steps: VALUE1, the viewport's pixel, COLTEX1, the technique, the quad.
     void Blit(RENDERTEXTURE* source, const float colour[4], const char* technique, const char* operation);
     // The Sobel filters' common part: the 3 x 3 grid one source texel apart, unshifted.
