@@ -468,6 +468,9 @@ TEST_F(D3DXTextureTest, DamagedImagesAreInvalidData)
         hugeBmp[18 + i] = i == 3 ? 0x7F : 0xFF;
         hugeBmp[22 + i] = i == 3 ? 0x7F : 0xFF;
     }
+    // A compression code that is negative as a signed number, which stb would take for plain pixels.
+    Bytes oddCompressionBmp = TopDownBmp();
+    oddCompressionBmp[33] = 0xFA;
     Bytes hugeTga = TopOriginTga();
     hugeTga[12] = hugeTga[13] = hugeTga[14] = hugeTga[15] = 0xFF;
     std::string text = "this is not an image at all";
@@ -485,6 +488,7 @@ TEST_F(D3DXTextureTest, DamagedImagesAreInvalidData)
         {"BMP header alone", Cut(bmp, 20)},
         {"BMP of zero width", zeroWidthBmp},
         {"BMP of 2^31 x 2^31 pixels", hugeBmp},
+        {"BMP of compression 0xFA000000", oddCompressionBmp},
         {"TGA cut short", Cut(tga, tga.size() - 1)},
         {"TGA larger than its data", hugeTga},
         {"JPEG cut short", Cut(jpg, jpg.size() / 2)},

@@ -1,7 +1,7 @@
 // PNG, JPEG, BMP, TGA and binary PPM files through stb_image. stb flips bottom-up BMP rows and
 // honours the TGA origin bit, so row 0 of the result is always the top of the picture. Files that
-// stb would read past their end with zero fill (truncated BMP, TGA and JPEG data) are refused
-// here first.
+// stb would read past their end with zero fill (truncated BMP, TGA and JPEG data) or misread
+// (BMP compression codes it does not know) are refused here first.
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -60,7 +60,9 @@ bool BmpDataComplete(const std::uint8_t* data, UINT size)
         height = -height;
     }
     if (compression != 0 && compression != 3) {
-        return true; // run-length data: stb checks it as it reads
+        // Only plain and bit-field pixels are read. stb refuses run-length and embedded data, but
+        // would take a code that is negative as a signed number for plain pixels.
+        return false;
     }
     // Divided rather than multiplied: a hostile width times height overflows 64 bits.
     const std::int64_t stride = ((static_cast<std::int64_t>(width) * bits + 31) / 32) * 4;
