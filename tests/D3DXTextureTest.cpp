@@ -471,6 +471,17 @@ TEST_F(D3DXTextureTest, DamagedImagesAreInvalidData)
     // A compression code that is negative as a signed number, which stb would take for plain pixels.
     Bytes oddCompressionBmp = TopDownBmp();
     oddCompressionBmp[33] = 0xFA;
+    // A Huffman table of 300 codes (a table holds 256 at most) put before the file's own tables.
+    Bytes oversizeHuffman(jpg.begin(), jpg.begin() + 2);
+    const Bytes table = [] {
+        Bytes t = {0xFF, 0xC4, 0x01, 0x3F, 0x00};
+        for (int i = 0; i < 16; ++i)
+            t.push_back(i == 14 ? 45 : (i == 15 ? 255 : 0));
+        t.insert(t.end(), 300, 0x01);
+        return t;
+    }();
+    oversizeHuffman.insert(oversizeHuffman.end(), table.begin(), table.end());
+    oversizeHuffman.insert(oversizeHuffman.end(), jpg.begin() + 2, jpg.end());
     Bytes hugeTga = TopOriginTga();
     hugeTga[12] = hugeTga[13] = hugeTga[14] = hugeTga[15] = 0xFF;
     std::string text = "this is not an image at all";
@@ -492,6 +503,13 @@ TEST_F(D3DXTextureTest, DamagedImagesAreInvalidData)
         {"TGA cut short", Cut(tga, tga.size() - 1)},
         {"TGA larger than its data", hugeTga},
         {"JPEG cut short", Cut(jpg, jpg.size() / 2)},
+        {"JPEG with a Huffman table of 300 codes", oversizeHuffman},
+        {"JPEG whose table segment runs past the end", [&jpg] {
+             Bytes bad(jpg.begin(), jpg.begin() + 2);
+             const Bytes segment = {0xFF, 0xC4, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xD9};
+             bad.insert(bad.end(), segment.begin(), segment.end());
+             return bad;
+         }()},
         {"text", Bytes(text.begin(), text.end())},
         {"PPM with a width of ten digits", Text("P6\n6666666666 2\n255\n" + std::string(64, '6'))},
         {"PPM cut short", Text("P6\n# a comment\n4 4\n255\n" + std::string(47, 'x'))},

@@ -422,3 +422,252 @@ TEST_F(PostEffectsFurtherPictureTest, AmbientOcclusionDarkensTheContactAndNotThe
     const FloatPicture original = Read(normalDepth);
     EXPECT_EQ(copied.values, original.values);
 }
+
+TEST_F(PostEffectsFurtherPictureTest, MotionAndExponentialBlursSpreadLightAndKeepIt)
+{
+    // A white column at x = 20 on dark grey; the top half moves 8 texels to the right, the
+    // bottom half stands still.
+    const UINT w = 48, h = 16;
+    FloatPicture lines(w, h), motion(w, h);
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x) {
+            const float v = x == 20 ? 1.0f : 0.125f;
+            lines.Set(x, y, v, v, v, 0.5f);
+            motion.Set(x, y, y < h / 2 ? 8.0f : 0.0f, 0, 0, 0);
+        }
+    RENDERTEXTURE* out = Target(w, h);
+    out->SetAsRenderTarget(0);
+    post->MotionBlur(Picture(lines), Picture(motion));
+    const FloatPicture moved = Read(out);
+    SavePicture("motion-blur", moved, false);
+    const auto rowSum = [&](const FloatPicture& p, UINT y) {
+        float sum = 0;
+        for (UINT x = 8; x < 40; ++x)
+            sum += p.At(x, y, 1) - 0.125f;
+        return sum;
+    };
+    // Moving: the column smeared four texels either way, its light kept; standing: untouched.
+    EXPECT_GT(moved.At(17, 3, 1), 0.15f);
+    EXPECT_GT(moved.At(23, 3, 1), 0.15f);
+    EXPECT_NEAR(moved.At(15, 3, 1), 0.125f, 1e-3f);
+    EXPECT_NEAR(moved.At(25, 3, 1), 0.125f, 1e-3f);
+    EXPECT_NEAR(rowSum(moved, 3), 0.875f, 0.02f);
+    for (UINT x = 0; x < w; ++x)
+        ASSERT_EQ(moved.At(x, 12, 1), lines.At(x, 12, 1)) << x;
+    EXPECT_EQ(moved.At(20, 3, 3), 0.5f);
+
+    // The exponential blur of one bright texel: symmetric, falling with distance, the light kept.
+    FloatPicture dot(w, h);
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x)
+            dot.Set(x, y, 0, 0, 0, 1);
+    dot.Set(24, 8, 4.0f, 4.0f, 4.0f, 1);
+    RENDERTEXTURE* spread = Target(w, h);
+    post->ExpBlur(Picture(dot), spread);
+    const FloatPicture blurred = Read(spread);
+    SavePicture("exp-blur", blurred, false, 4.0f);
+    float sum = 0;
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x)
+            sum += blurred.At(x, y, 0);
+    EXPECT_NEAR(sum, 4.0f, 0.02f);
+    for (int d = 0; d < 4; ++d) {
+        EXPECT_GT(blurred.At(24 + d, 8, 0), blurred.At(24 + d + 1, 8, 0)) << d;
+        EXPECT_NEAR(blurred.At(24 + d, 8, 0), blurred.At(24 - d, 8, 0), 1e-4f) << d;
+        EXPECT_NEAR(blurred.At(24, 8 + d, 0), blurred.At(24 + d, 8, 0), 1e-4f) << d;
+    }
+    EXPECT_EQ(blurred.At(24 + 5, 8, 0), 0.0f);
+    // The skirt: a texel four away still gets a share, unlike the nine-tap Gaussian's tail.
+    EXPECT_GT(blurred.At(28, 8, 0) / blurred.At(24, 8, 0), 0.05f);
+}
+
+TEST_F(PostEffectsFurtherPictureTest, MaskedBloomGlowsOnlyWhereTheAlphaMarks)
+{
+    // Two equally bright squares on a dim field; only the left one is marked to glow.
+    const UINT w = 96, h = 48;
+    FloatPicture source(w, h);
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x) {
+            const bool square = y >= 20 && y < 28 && ((x >= 20 && x < 28) || (x >= 68 && x < 76));
+            const float v = square ? 4.0f : 0.05f;
+            source.Set(x, y, v, v, v, square && x < 48 ? 1.0f : 0.0f);
+        }
+    RTHandler pool;
+    CameraScene scene(CAMERAPARAMS{1.0f, 0.5f, 200.0f, 0.0f, 0.0f, 2.0f});
+    scene.scene->RequestTexture("bloom_A_1", w / 2, h / 2, D3DFMT_A16B16G16R16F);
+    scene.scene->RequestTexture("bloom_B_1", w / 2, h / 2, D3DFMT_A16B16G16R16F);
+    RENDERTEXTURE* out = Target(w, h);
+    out->SetAsRenderTarget(0);
+    const float weights[2] = {1.0f, 2.0f};
+    post->MaskedBloom(Picture(source), weights);
+    const FloatPicture bloomed = Read(out);
+    SavePicture("masked-bloom", bloomed, true);
+    // Around the marked square the field glows; around the other it is as it was.
+    EXPECT_GT(bloomed.At(23, 32, 1), 0.05f + 0.05f);
+    EXPECT_GT(bloomed.At(16, 23, 1), 0.05f + 0.05f);
+    EXPECT_NEAR(bloomed.At(71, 32, 1), Half(0.05f), 1e-4f);
+    EXPECT_NEAR(bloomed.At(64, 23, 1), Half(0.05f), 1e-4f);
+    // The source shows through at its weight, with its alpha.
+    EXPECT_GE(bloomed.At(72, 24, 1), 4.0f);
+    EXPECT_EQ(bloomed.At(24, 24, 3), 1.0f);
+    EXPECT_EQ(bloomed.At(72, 24, 3), 0.0f);
+    scene.scene->UnrequestTargets();
+}
+
+TEST_F(PostEffectsFurtherPictureTest, AlphaWeightedBlurKeepsEmptyTexelsColourOut)
+{
+    // Left half red and covered; right half green but empty (alpha 0).
+    const UINT w = 32, h = 8;
+    FloatPicture half(w, h);
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x)
+            half.Set(x, y, x < 16 ? 1.0f : 0.0f, x < 16 ? 0.0f : 1.0f, 0, x < 16 ? 1.0f : 0.0f);
+    RENDERTEXTURE* scratch = Target(w, h);
+    RENDERTEXTURE* aa = FilledTarget(half);
+    post->SeparableBlurAA(scratch, aa, 1);
+    const FloatPicture weighted = Read(aa);
+    RENDERTEXTURE* plain = FilledTarget(half);
+    post->SeparableBlur(scratch, plain, 1);
+    const FloatPicture mixed = Read(plain);
+    SavePicture("blur-aa", weighted, false);
+    for (UINT x = 12; x < 20; ++x) {
+        SCOPED_TRACE(x);
+        // Red stays pure red up to the edge and beyond it, where the coverage fades out.
+        if (weighted.At(x, 4, 3) > 0) {
+            EXPECT_NEAR(weighted.At(x, 4, 0), 1.0f, 2e-3f);
+            EXPECT_LT(weighted.At(x, 4, 1), 2e-3f);
+        }
+    }
+    EXPECT_GT(weighted.At(15, 4, 3), 0.5f);
+    EXPECT_LT(weighted.At(15, 4, 3), 1.0f);
+    EXPECT_GT(weighted.At(16, 4, 3), 0.0f);
+    EXPECT_LT(weighted.At(16, 4, 3), 0.5f);
+    // The plain blur mixes the empty green in.
+    EXPECT_GT(mixed.At(15, 4, 1), 0.1f);
+}
+
+TEST_F(PostEffectsFurtherPictureTest, SaturateKeepsTheLuminanceAndScalesTheColour)
+{
+    // Flat colours in two halves, far from their edge where the blur changes nothing.
+    const UINT w = 64, h = 16;
+    FloatPicture flat(w, h);
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x)
+            x < 32 ? flat.Set(x, y, 0.8f, 0.4f, 0.1f, 0.25f) : flat.Set(x, y, 0.1f, 0.3f, 0.6f, 0.25f);
+    RENDERTEXTURE* source = Picture(flat);
+    RENDERTEXTURE* scratch = Target(w, h);
+    RENDERTEXTURE* work = Target(w, h);
+    RENDERTEXTURE* out = Target(w, h);
+    for (float amount : {0.0f, 1.0f, 2.0f}) {
+        SCOPED_TRACE(amount);
+        out->SetAsRenderTarget(0);
+        post->Saturate(scratch, work, source, amount);
+        const float s = PostFxWorld::Floats("VALUE1", 1)[0];
+        const FloatPicture saturated = Read(out);
+        if (amount == 2.0f)
+            SavePicture("saturate", saturated, false);
+        for (UINT x : {4u, 60u}) {
+            float rgb[3];
+            for (int c = 0; c < 3; ++c)
+                rgb[c] = Half(flat.At(x, 8, c));
+            const float grey = 0.2126f * rgb[0] + 0.7152f * rgb[1] + 0.0722f * rgb[2];
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(saturated.At(x, 8, c), std::max(grey + (rgb[c] - grey) * s, 0.0f), 2e-3f)
+                    << x << " channel " << c;
+            EXPECT_EQ(saturated.At(x, 8, 3), 0.25f);
+        }
+    }
+}
+
+TEST_F(PostEffectsFurtherPictureTest, DepthToNormalFindsTheSurfacesOfTheGBuffer)
+{
+    const UINT w = 160, h = 90;
+    const SphereOnFloor fixture(w, h);
+    CameraScene scene(CAMERAPARAMS{SphereOnFloor::kFov, 0.1f, SphereOnFloor::kFar, 0.0f, 0.0f,
+                                   static_cast<float>(w) / static_cast<float>(h)});
+    // The depth alone, as a depth target holds it: in red.
+    RENDERTEXTURE* depth = Target(w, h);
+    depth->SetAsRenderTarget(0);
+    const float one[4] = {1, 1, 1, 1};
+    post->BlitAlphaToGrey(Picture(fixture.normalDepth), one);
+    RENDERTEXTURE* out = Target(w, h);
+    out->SetAsRenderTarget(0);
+    post->DepthToNormal(depth);
+    const FloatPicture normals = Read(out);
+    FloatPicture shown = normals;
+    for (std::size_t i = 0; i < shown.values.size(); ++i)
+        shown.values[i] = (i % 4 == 3) ? 1.0f : shown.values[i] * 0.5f + 0.5f;
+    SavePicture("depth-to-normal", shown, false);
+
+    int surfaces = 0, agreeing = 0;
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x) {
+            if (fixture.normalDepth.At(x, y, 3) >= 0.999f) {
+                ASSERT_EQ(normals.At(x, y, 2), -1.0f) << x << ", " << y; // nothing here stays so
+                continue;
+            }
+            float d = 0;
+            for (int c = 0; c < 3; ++c)
+                d += normals.At(x, y, c) * fixture.normalDepth.At(x, y, c);
+            ++surfaces;
+            agreeing += d > 0.97f ? 1 : 0;
+            ASSERT_NEAR(normals.At(x, y, 3), Half(fixture.normalDepth.At(x, y, 3)), 1e-6f);
+        }
+    // Depth in half floats is coarse far away, and the sphere's rim is steep: most, not all.
+    EXPECT_GT(agreeing, surfaces * 9 / 10) << agreeing << " of " << surfaces;
+}
+
+TEST_F(PostEffectsFurtherPictureTest, AlbedoLightLightsBySunAndSky)
+{
+    const UINT w = 160, h = 90;
+    const SphereOnFloor fixture(w, h);
+    CameraScene scene(CAMERAPARAMS{SphereOnFloor::kFov, 0.1f, SphereOnFloor::kFar, 0.0f, 0.0f,
+                                   static_cast<float>(w) / static_cast<float>(h)});
+    RENDERTEXTURE* colour = Picture(fixture.colour);
+    RENDERTEXTURE* normalDepth = Picture(fixture.normalDepth);
+    FloatPicture open(w, h), closed(w, h);
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x)
+            open.Set(x, y, 1, 1, 1, 1), closed.Set(x, y, 0, 0, 0, 1);
+    RENDERTEXTURE* out = Target(w, h);
+    const auto light = [&](const FloatPicture& occlusion, D3DXVECTOR3 direction) {
+        out->SetAsRenderTarget(0);
+        post->AlbedoLight(colour, normalDepth, Picture(occlusion), direction);
+        return Read(out);
+    };
+    // A floor pixel in front of the sphere, and the sphere's top and underside in the middle column.
+    const UINT floorX = 20, floorY = 80;
+    ASSERT_EQ(fixture.normalDepth.At(floorX, floorY, 1), 1.0f);
+    UINT top = h, bottom = 0;
+    for (UINT y = 0; y < h; ++y)
+        if (fixture.colour.At(w / 2, y, 3) == 1.0f)
+            top = std::min(top, y), bottom = std::max(bottom, y);
+    ASSERT_LT(top + 8, bottom);
+
+    // Sun alone (sky closed off): Lambert's cosine on the floor.
+    const FloatPicture overhead = light(closed, D3DXVECTOR3(0, -3, 0));
+    const FloatPicture slanted = light(closed, D3DXVECTOR3(0.4f, -1, -0.5f));
+    const float cosine = 1.0f / std::sqrt(0.16f + 1.0f + 0.25f);
+    EXPECT_NEAR(slanted.At(floorX, floorY, 0) / overhead.At(floorX, floorY, 0), cosine, 0.01f);
+    EXPECT_GT(overhead.At(w / 2, top + 1, 0), 5 * overhead.At(w / 2, bottom - 1, 0) + 1e-3f);
+    // Sun below the floor: only the sky lights it, and only where it is open.
+    const FloatPicture skyOnly = light(open, D3DXVECTOR3(0, 1, 0));
+    const FloatPicture dark = light(closed, D3DXVECTOR3(0, 1, 0));
+    EXPECT_GT(skyOnly.At(floorX, floorY, 2), 0.05f);
+    EXPECT_EQ(dark.At(floorX, floorY, 2), 0.0f);
+    // The sky is brighter than the ground: the sky light (open less closed) on a face turned up
+    // is more than on one turned down.
+    const auto skyLight = [&](UINT y) { return skyOnly.At(w / 2, y, 2) - dark.At(w / 2, y, 2); };
+    EXPECT_GT(skyLight(top + 1), 2 * skyLight(bottom - 1));
+    EXPECT_GT(skyLight(bottom - 1), 0.0f);
+    // Nothing is lit where nothing was drawn.
+    EXPECT_EQ(overhead.At(w / 2, 2, 0), 0.0f);
+
+    // The gallery: sun from above left with the occlusion of the scene.
+    RENDERTEXTURE* filled = FilledTarget(fixture.normalDepth);
+    RENDERTEXTURE* occlusion = Target(w, h);
+    occlusion->SetAsRenderTarget(0);
+    post->AmbientOcclusion(filled, 0.5f, 4.0f);
+    FloatPicture ao = Read(occlusion);
+    SavePicture("albedo-light", light(ao, D3DXVECTOR3(0.4f, -1, -0.5f)), true);
+}

@@ -2,6 +2,7 @@
 // targets their draws go to and in which order, the parameters they leave.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
@@ -362,4 +363,174 @@ TEST_F(PostEffectsFurtherRecordingTest, AmbientOcclusionLeavesTheFarPlaneCorners
     ASSERT_EQ(corners.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_FLOAT_EQ(corners[i], expected[i]) << i;
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, MotionExpAndAlphaWeightedBlursDrawWhereTheyPromise)
+{
+    std::string outName, colourName, velocityName, targetName, scratchName;
+    RENDERTEXTURE* out = Target(64, 36, outName);
+    RENDERTEXTURE* colour = Target(32, 16, colourName);
+    RENDERTEXTURE* velocity = Target(32, 16, velocityName);
+    RENDERTEXTURE* target = Target(40, 20, targetName);
+    RENDERTEXTURE* scratch = Target(40, 20, scratchName);
+
+    // The motion blur draws into the bound target, measuring motion in texels of the colour.
+    ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+    ClearRecordedCalls(device);
+    post->MotionBlur(colour, velocity);
+    EXPECT_EQ(DrawTargets(), std::vector<std::string>{outName});
+    EXPECT_EQ(Technique(), "MotionBlur");
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), colour->texture);
+    EXPECT_EQ(PostFxWorld::Texture("VECTEX1"), velocity->texture);
+    EXPECT_EQ(PostFxWorld::Floats("TX1DIMPIXELINV", 2), (std::vector<float>{1.0f / 32, 1.0f / 16}));
+    EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 64, -1.0f / 36}));
+
+    // The exponential blur binds its target and measures the pixel there.
+    ClearRecordedCalls(device);
+    post->ExpBlur(colour, target);
+    EXPECT_EQ(DrawTargets(), std::vector<std::string>{targetName});
+    EXPECT_EQ(Technique(), "ExpBlur");
+    EXPECT_EQ(PostFxWorld::Texture("VECTEX1"), colour->texture);
+    EXPECT_EQ(PostFxWorld::Floats("TX1DIMPIXELINV", 2), (std::vector<float>{1.0f / 32, 1.0f / 16}));
+    EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 40, -1.0f / 20}));
+
+    // The alpha-weighted blur ping-pongs as the plain one does, with its own techniques.
+    ClearRecordedCalls(device);
+    post->SeparableBlurAA(scratch, target, 2);
+    EXPECT_EQ(DrawTargets(), (std::vector<std::string>{scratchName, targetName, scratchName, targetName}));
+    EXPECT_EQ(Technique(), "BlurHAA");
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), scratch->texture);
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, SaturateBlursACopyThenMixesIntoTheSavedTarget)
+{
+    std::string outName, scratchName, workName, sourceName;
+    RENDERTEXTURE* out = Target(64, 36, outName);
+    RENDERTEXTURE* scratch = Target(32, 18, scratchName);
+    RENDERTEXTURE* work = Target(32, 18, workName);
+    RENDERTEXTURE* source = Target(64, 36, sourceName);
+    for (float amount : {2.0f, 0.0f}) {
+        SCOPED_TRACE(amount);
+        ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+        ClearRecordedCalls(device);
+        post->Saturate(scratch, work, source, amount);
+        std::vector<std::string> expected{workName};
+        for (int i = 0; i < 3; ++i) {
+            expected.push_back(scratchName);
+            expected.push_back(workName);
+        }
+        expected.push_back(outName);
+        EXPECT_EQ(DrawTargets(), expected);
+        EXPECT_EQ(LastBeforeLastDraw("SetRenderTarget"), "0, " + outName);
+        EXPECT_EQ(Technique(), "Saturate");
+        EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), work->texture);
+        EXPECT_EQ(PostFxWorld::Texture("COLTEX2"), source->texture);
+        EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 64, -1.0f / 36}));
+        // The amount breathes by at most a quarter either way, the same in all four.
+        const std::vector<float> value = PostFxWorld::Floats("VALUE1", 4);
+        EXPECT_GE(value[0], 0.75f * amount);
+        EXPECT_LE(value[0], 1.25f * amount);
+        EXPECT_EQ(value, std::vector<float>(4, value[0]));
+    }
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, MaskedBloomBlursTheScenesBloomTargetsEightTimesThenCombines)
+{
+    std::string outName, sourceName;
+    RENDERTEXTURE* out = Target(80, 40, outName);
+    RENDERTEXTURE* source = Target(80, 40, sourceName);
+    ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+    const float weights[2] = {1.0f, 0.5f};
+
+    // Without a current scene, or one without the bloom targets, nothing is drawn.
+    ClearRecordedCalls(device);
+    EXPECT_EQ(FrameworkExMessage([&] { post->MaskedBloom(source, weights); }),
+              "[PostEffects::MaskedBloom] No current scene.");
+    RTHandler pool;
+    CameraScene scene(CAMERAPARAMS{1.0f, 0.5f, 200.0f, 0.0f, 0.0f, 2.0f});
+    EXPECT_EQ(FrameworkExMessage([&] { post->MaskedBloom(source, weights); }),
+              "[Scene::GetTexture] Could not find rendertexture \"bloom_A_1\"");
+    EXPECT_TRUE(DrawTargets().empty());
+
+    std::string names[2];
+    const char* const bloom[2] = {"bloom_A_1", "bloom_B_1"};
+    for (int i = 0; i < 2; ++i) {
+        ClearRecordedCalls(device);
+        scene.scene->RequestTexture(bloom[i], 40, 20, D3DFMT_A16B16G16R16F);
+        for (const RecordedCall& call : GetRecordedCalls(device))
+            if (call.method == "CreateTexture")
+                names[i] = call.arguments.substr(call.arguments.rfind(", ") + 2) + ".level0";
+        ASSERT_FALSE(names[i].empty());
+    }
+    ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+    ClearRecordedCalls(device);
+    ASSERT_EQ(FrameworkExMessage([&] { post->MaskedBloom(source, weights); }), "(no exception)");
+    std::vector<std::string> expected{names[0]};
+    for (int i = 0; i < 8; ++i) {
+        expected.push_back(names[1]);
+        expected.push_back(names[0]);
+    }
+    expected.push_back(outName);
+    EXPECT_EQ(DrawTargets(), expected);
+    EXPECT_EQ(Technique(), "Combine_alpha");
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), source->texture);
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX2"), scene.scene->GetTexture("bloom_A_1")->texture);
+    EXPECT_EQ(PostFxWorld::Floats("VALUE1", 2), (std::vector<float>{1.0f, 0.5f}));
+    EXPECT_EQ(PostFxWorld::Floats("RTDIMPIXELINV", 2), (std::vector<float>{1.0f / 80, -1.0f / 40}));
+    scene.scene->UnrequestTargets();
+}
+
+TEST_F(PostEffectsFurtherRecordingTest, DepthToNormalAndAlbedoLightSeeThroughTheActiveCamera)
+{
+    std::string outName, aName, bName, cName;
+    RENDERTEXTURE* out = Target(80, 60, outName);
+    RENDERTEXTURE* a = Target(40, 30, aName);
+    RENDERTEXTURE* b = Target(40, 30, bName);
+    RENDERTEXTURE* c = Target(40, 30, cName);
+    ASSERT_EQ(device->SetRenderTarget(0, out->surface), D3D_OK);
+    const D3DXVECTOR3 direction(2.0f, 0.0f, 0.0f);
+    ClearRecordedCalls(device);
+    EXPECT_EQ(FrameworkExMessage([&] { post->DepthToNormal(a); }), "[PostEffects::DepthToNormal] No active camera.");
+    EXPECT_EQ(FrameworkExMessage([&] { post->AlbedoLight(a, b, c, direction); }),
+              "[PostEffects::AlbedoLight] No active camera.");
+    EXPECT_TRUE(DrawTargets().empty());
+
+    CameraScene scene(CAMERAPARAMS{1.0f, 0.5f, 200.0f, 0.0f, 0.0f, 2.0f});
+    ClearRecordedCalls(device);
+    post->DepthToNormal(a);
+    EXPECT_EQ(DrawTargets(), std::vector<std::string>{outName});
+    EXPECT_EQ(Technique(), "DepthToNormal");
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), a->texture);
+    EXPECT_EQ(PostFxWorld::Floats("TX1DIMPIXELINV", 2), (std::vector<float>{1.0f / 40, 1.0f / 30}));
+    const float y = std::tan(0.5f) * 200.0f;
+    const std::vector<float> farValues = PostFxWorld::Floats("FARCLIPVALUES", 3);
+    EXPECT_FLOAT_EQ(farValues[0], y * 2.0f);
+    EXPECT_FLOAT_EQ(farValues[1], y);
+    EXPECT_FLOAT_EQ(farValues[2], 200.0f);
+
+    // A camera looking along world +X: light travelling that way goes straight into the view
+    // (view -Z), and the world's up stays up.
+    scene.camera->SetView(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 0, 0), D3DXVECTOR3(0, 1, 0));
+    ClearRecordedCalls(device);
+    post->AlbedoLight(a, b, c, direction);
+    EXPECT_EQ(DrawTargets(), std::vector<std::string>{outName});
+    EXPECT_EQ(Technique(), "Def_Albedo");
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX1"), a->texture);
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX2"), b->texture);
+    EXPECT_EQ(PostFxWorld::Texture("COLTEX3"), c->texture);
+    const std::vector<float> light = PostFxWorld::Floats("DLIGHTDIR", 3);
+    const std::vector<float> up = PostFxWorld::Floats("UPDIR", 3);
+    const float expectedLight[3] = {0, 0, -1}, expectedUp[3] = {0, 1, 0};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(light[i], expectedLight[i], 1e-6f) << i;
+        EXPECT_NEAR(up[i], expectedUp[i], 1e-6f) << i;
+    }
+    // The quad holds the far-plane corners afterwards, as after the occlusion pass.
+    void* data = nullptr;
+    ASSERT_EQ(post->GetScreenQuad()->LockPositions(&data), D3D_OK);
+    const float* corners = static_cast<float*>(data);
+    EXPECT_FLOAT_EQ(corners[0], -y * 2.0f);
+    EXPECT_FLOAT_EQ(corners[1], y);
+    EXPECT_FLOAT_EQ(corners[2], 200.0f);
+    post->GetScreenQuad()->UnlockPositions();
 }

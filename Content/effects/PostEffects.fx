@@ -646,3 +646,205 @@ pixelshader AmbientOcclusionPS {
 technique AmbientOcclusion {
     pass P0 { ZEnable = FALSE; ZWriteEnable = FALSE; CullMode = NONE; AlphaBlendEnable = FALSE; AlphaTestEnable = FALSE; VertexShader = FarRayVS; PixelShader = AmbientOcclusionPS; }
 }
+
+// ---- Motion and exponential blurs, masked bloom, alpha-weighted blur, saturation, normals from
+// depth and the sunlight on the G-buffer ----
+texture VecTex1 : VECTEX1;
+// Read texel by texel: each pixel's own motion (MotionBlur), the picture ExpBlur weighs.
+sampler2D Vec1 = sampler_state {
+    Texture = <VecTex1>; MinFilter = POINT; MagFilter = POINT; MipFilter = NONE;
+    AddressU = CLAMP; AddressV = CLAMP;
+};
+float3 FarClipValues : FARCLIPVALUES;
+float3 DLightDir : DLIGHTDIR;
+float3 UpDir : UPDIR;
+
+glsl {
+    const int MOTION_TAPS = 9;
+    // The exponential kernel: weight e^(-r / EXP_FALLOFF) at r texels, out to EXP_REACH texels
+    // along either axis.
+    const float EXP_FALLOFF = 1.5;
+    const int EXP_REACH = 4;
+    // The nine-texel Gaussian of Blur9, one weight a texel, for blurs that read texels one by one.
+    const float GAUSS9[5] = float[](0.2270270270, 0.1945945946, 0.1216216216, 0.0540540541, 0.0162162162);
+
+    // Texels whose alpha is 0 lend nothing: colour weighted by alpha, alpha itself blurred.
+    vec4 AlphaWeightedBlur(vec2 uv, vec2 step)
+    {
+        vec3 colour = vec3(0.0);
+        float coverage = 0.0;
+        for (int k = -4; k <= 4; ++k) {
+            vec4 c = texture(Copy1, uv + step * float(k));
+            float w = GAUSS9[abs(k)] * clamp(c.a, 0.0, 1.0);
+            colour += c.rgb * w;
+            coverage += w;
+        }
+        return vec4(coverage > 0.0 ? colour / coverage : vec3(0.0), coverage);
+    }
+}
+
+// The colour averaged along the pixel's motion, centred on the pixel: from where it was half a
+// frame ago to where it will be half a frame on. Red and green of VECTEX1 are the motion in texels
+// of the colour, y down; alpha stays.
+pixelshader MotionBlurPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec2 motion = texture(Vec1, uv).rg * Tx1DimPixelInv;
+        vec4 centre = texture(Source1, uv);
+        vec3 sum = vec3(0.0);
+        for (int i = 0; i < MOTION_TAPS; ++i) {
+            float t = float(i) / float(MOTION_TAPS - 1) - 0.5;
+            sum += texture(Source1, uv + motion * t).rgb;
+        }
+        COLOR0 = vec4(sum / float(MOTION_TAPS), centre.a);
+    }
+}
+
+// VECTEX1 under a kernel that falls off exponentially with the distance: most weight near the
+// pixel, a long thin skirt farther out. The weights sum to 1, so flat areas stay as they are.
+pixelshader ExpBlurPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 sum = vec4(0.0);
+        float weights = 0.0;
+        for (int y = -EXP_REACH; y <= EXP_REACH; ++y)
+            for (int x = -EXP_REACH; x <= EXP_REACH; ++x) {
+                float w = exp(-length(vec2(x, y)) / EXP_FALLOFF);
+                sum += texture(Vec1, uv + vec2(x, y) * Tx1DimPixelInv) * w;
+                weights += w;
+            }
+        COLOR0 = sum / weights;
+    }
+}
+
+// As DownSample, only what the source's alpha marks: each read's colour times its alpha.
+pixelshader DownSampleAndMaskPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec2 d = abs(RTDimPixelInv) * 0.25;
+        vec3 sum = vec3(0.0);
+        for (int i = 0; i < 4; ++i) {
+            vec4 c = texture(Source1, uv + vec2((i & 1) == 0 ? -d.x : d.x, i < 2 ? -d.y : d.y));
+            sum += max(c.rgb, vec3(0.0)) * clamp(c.a, 0.0, 1.0);
+        }
+        COLOR0 = vec4(sum * 0.25, 1.0);
+    }
+}
+
+// The source x VALUE1.x plus the glow (COLTEX2, smaller, read filtered) x VALUE1.y; alpha stays.
+pixelshader CombineAlphaPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 source = texture(Copy1, uv);
+        COLOR0 = vec4(source.rgb * Value1.x + texture(Source2, uv).rgb * Value1.y, source.a);
+    }
+}
+
+pixelshader BlurVAAPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = AlphaWeightedBlur(uv, vec2(0.0, Tx1DimPixelInv.y)); }
+}
+pixelshader BlurHAAPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main() { COLOR0 = AlphaWeightedBlur(uv, vec2(Tx1DimPixelInv.x, 0.0)); }
+}
+
+// The source's luminance with its colour pushed from grey by VALUE1.x, half of that colour taken
+// from the blurred copy (COLTEX1): at 1 flat areas are as they were and colour bleeds softly over
+// edges, at 0 the picture is grey, above 1 it is more vivid. Alpha stays.
+pixelshader SaturatePS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        vec4 source = texture(Copy2, uv);
+        vec3 blurred = texture(Copy1, uv).rgb;
+        float grey = dot(source.rgb, LUMINANCE);
+        vec3 chroma = (source.rgb - vec3(grey)) * 0.5 + (blurred - vec3(dot(blurred, LUMINANCE))) * 0.5;
+        COLOR0 = vec4(max(vec3(grey) + chroma * Value1.x, vec3(0.0)), source.a);
+    }
+}
+
+// View normals from a depth picture (red, depth / 300): the view positions of the texel and its
+// neighbours through the camera's far-plane extent (FARCLIPVALUES), and on each axis the
+// neighbour nearer in depth, so that a silhouette does not bend the surface in front of it.
+pixelshader DepthToNormalPS {
+    in vec2 uv; out vec4 COLOR0;
+    void main()
+    {
+        float d = texture(Copy1, uv).r;
+        if (IsEmptyDepth(d)) {
+            COLOR0 = vec4(0.0, 0.0, -1.0, 1.0);
+            return;
+        }
+        vec3 p = ViewPosition(uv, d, FarClipValues);
+        vec3 sides[2];
+        for (int axis = 0; axis < 2; ++axis) {
+            vec2 step = axis == 0 ? vec2(Tx1DimPixelInv.x, 0.0) : vec2(0.0, Tx1DimPixelInv.y);
+            float after = texture(Copy1, uv + step).r;
+            float before = texture(Copy1, uv - step).r;
+            bool useAfter = !IsEmptyDepth(after) && (IsEmptyDepth(before) || abs(after - d) <= abs(before - d));
+            if (useAfter)
+                sides[axis] = ViewPosition(uv + step, after, FarClipValues) - p;
+            else if (!IsEmptyDepth(before))
+                sides[axis] = p - ViewPosition(uv - step, before, FarClipValues);
+            else
+                sides[axis] = vec3(0.0);
+        }
+        // Right and down in the picture: their cross product points out of the surface.
+        vec3 n = cross(sides[1], sides[0]);
+        if (dot(n, n) < 1e-20)
+            n = -p;
+        n = normalize(n);
+        if (dot(n, p) > 0.0)
+            n = -n;
+        COLOR0 = vec4(n, d);
+    }
+}
+
+// Sunlight and sky light on the G-buffer: albedo and specular strength (COLTEX1), normal and
+// depth (COLTEX2), the sky's occlusion (COLTEX3, red). DLIGHTDIR is where the sun's light travels
+// and UPDIR the world's up, both in view space. Nothing is lit where nothing was drawn.
+glsl {
+    const vec3 SUN_COLOUR = vec3(1.0, 0.96, 0.9);
+    const vec3 SKY_COLOUR = vec3(0.30, 0.36, 0.45);
+    const vec3 GROUND_COLOUR = vec3(0.10, 0.09, 0.08);
+}
+
+pixelshader AlbedoPS {
+    in vec2 uv; in vec3 ray; flat in vec3 farValues; out vec4 COLOR0;
+    void main()
+    {
+        vec4 surface = texture(Guide2, uv);
+        if (IsEmptyDepth(surface.a) || farValues.z <= 0.0) {
+            COLOR0 = vec4(0.0, 0.0, 0.0, 1.0);
+            return;
+        }
+        vec4 albedo = texture(Copy1, uv);
+        vec3 n = normalize(surface.xyz);
+        vec3 p = ray * (surface.a * GBUFFER_DEPTH_SCALE / farValues.z);
+        vec3 l = -normalize(DLightDir);
+        float nl = max(dot(n, l), 0.0);
+        vec3 h = normalize(l - normalize(p));
+        float highlight = nl > 0.0 ? pow(max(dot(n, h), 0.0), 40.0) : 0.0;
+        float facingUp = dot(n, normalize(UpDir)) * 0.5 + 0.5;
+        vec3 sky = mix(GROUND_COLOUR, SKY_COLOUR, facingUp) * clamp(texture(Source3, uv).r, 0.0, 1.0);
+        vec3 light = albedo.rgb * (SUN_COLOUR * nl + sky) + SUN_COLOUR * (albedo.a * highlight);
+        COLOR0 = vec4(light, 1.0);
+    }
+}
+
+technique MotionBlur { SCREEN_PASS(MotionBlurPS) }
+technique ExpBlur { SCREEN_PASS(ExpBlurPS) }
+technique DownSampleAndMask { SCREEN_PASS(DownSampleAndMaskPS) }
+technique Combine_alpha { SCREEN_PASS(CombineAlphaPS) }
+technique BlurVAA { SCREEN_PASS(BlurVAAPS) }
+technique BlurHAA { SCREEN_PASS(BlurHAAPS) }
+technique Saturate { SCREEN_PASS(SaturatePS) }
+technique DepthToNormal { SCREEN_PASS(DepthToNormalPS) }
+technique Def_Albedo {
+    pass P0 { ZEnable = FALSE; ZWriteEnable = FALSE; CullMode = NONE; AlphaBlendEnable = FALSE; AlphaTestEnable = FALSE; VertexShader = FarRayVS; PixelShader = AlbedoPS; }
+}

@@ -1,7 +1,8 @@
 // PNG, JPEG, BMP, TGA and binary PPM files through stb_image. stb flips bottom-up BMP rows and
 // honours the TGA origin bit, so row 0 of the result is always the top of the picture. Files that
 // stb would read past their end with zero fill (truncated BMP, TGA and JPEG data) or misread
-// (BMP compression codes it does not know) are refused here first.
+// (BMP compression codes it does not know, JPEG Huffman tables of more than 256 codes) are
+// refused here first.
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -167,11 +168,72 @@ bool PnmDataComplete(const std::uint8_t* data, UINT size)
     return width * height * channels <= static_cast<std::uint64_t>(size - at);
 }
 
-bool JpegHasEnd(const std::uint8_t* data, UINT size)
+// A Huffman table segment: each table's sixteen code counts may name 256 symbols at most (stb
+// writes one entry a symbol into a table of 257 without checking), and its symbols must lie in
+// the segment.
+bool JpegHuffmanTablesSound(const std::uint8_t* segment, std::size_t length)
 {
-    for (UINT i = size; i >= 4; --i) {
-        if (data[i - 2] == 0xFF && data[i - 1] == 0xD9) {
+    std::size_t at = 0;
+    while (at < length) {
+        if (length - at < 17) {
+            return false;
+        }
+        std::size_t symbols = 0;
+        for (std::size_t i = 1; i <= 16; ++i) {
+            symbols += segment[at + i];
+        }
+        if (symbols > 256 || length - at - 17 < symbols) {
+            return false;
+        }
+        at += 17 + symbols;
+    }
+    return true;
+}
+
+// The marker structure of a JPEG file walked as a decoder walks it, from the start to the end
+// marker: every segment lies within the file, every Huffman table is sound, and the entropy-coded
+// data after each scan header ends in a marker.
+bool JpegStructureSound(const std::uint8_t* data, UINT size)
+{
+    std::size_t at = 2; // after the start marker
+    while (at < size) {
+        if (data[at] != 0xFF) {
+            return false;
+        }
+        while (at < size && data[at] == 0xFF) {
+            ++at; // fill bytes before a marker
+        }
+        if (at >= size) {
+            return false;
+        }
+        const std::uint8_t marker = data[at++];
+        if (marker == 0xD9) {
             return true;
+        }
+        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            continue; // markers without a segment
+        }
+        if (size - at < 2) {
+            return false;
+        }
+        const std::size_t length = (static_cast<std::size_t>(data[at]) << 8) | data[at + 1];
+        if (length < 2 || size - at < length) {
+            return false;
+        }
+        if (marker == 0xC4 && !JpegHuffmanTablesSound(data + at + 2, length - 2)) {
+            return false;
+        }
+        at += length;
+        if (marker == 0xDA) {
+            // Entropy-coded data up to the next marker: 0xFF is followed by a stuffed zero or a
+            // restart marker inside it.
+            while (at + 1 < size &&
+                   !(data[at] == 0xFF && data[at + 1] != 0x00 && !(data[at + 1] >= 0xD0 && data[at + 1] <= 0xD7))) {
+                ++at;
+            }
+            if (at + 1 >= size) {
+                return false;
+            }
         }
     }
     return false;
@@ -192,7 +254,7 @@ HRESULT ReadStbImage(const std::uint8_t* data, UINT size, D3DXImage& image)
         }
     } else if (StartsWith(data, size, "\xFF\xD8\xFF", 3)) {
         fileFormat = D3DXIFF_JPG;
-        if (!JpegHasEnd(data, size)) {
+        if (!JpegStructureSound(data, size)) {
             return D3DXERR_INVALIDDATA;
         }
     } else if (StartsWith(data, size, "BM", 2)) {

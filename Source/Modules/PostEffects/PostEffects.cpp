@@ -205,21 +205,32 @@ void PostEffects::BlitAlphaToGrey(RENDERTEXTURE* source, const float colour[4])
 
 void PostEffects::SeparableBlur(RENDERTEXTURE* target, RENDERTEXTURE* source, int count)
 {
+    Separable(target, source, count, "BlurV", "BlurH", "SeparableBlur");
+}
+
+void PostEffects::SeparableBlurAA(RENDERTEXTURE* target, RENDERTEXTURE* source, int count)
+{
+    Separable(target, source, count, "BlurVAA", "BlurHAA", "SeparableBlurAA");
+}
+
+void PostEffects::Separable(RENDERTEXTURE* target, RENDERTEXTURE* source, int count, const char* vertical,
+                            const char* horizontal, const char* operation)
+{
     DXEffectHandler::SetActiveEffect(kEffect);
     for (int i = 0; i < count; ++i) {
         SetTargetPixel(target);
         SetSourceTexel(source);
         target->SetAsRenderTarget(0);
-        DXEffectHandler::SetTechnique("BlurV");
+        DXEffectHandler::SetTechnique(vertical);
         DXEffectHandler::SetTextureBySemantic("COLTEX1", source->texture);
-        DrawQuad("SeparableBlur");
+        DrawQuad(operation);
 
         SetTargetPixel(source);
         SetSourceTexel(target);
         source->SetAsRenderTarget(0);
-        DXEffectHandler::SetTechnique("BlurH");
+        DXEffectHandler::SetTechnique(horizontal);
         DXEffectHandler::SetTextureBySemantic("COLTEX1", target->texture);
-        DrawQuad("SeparableBlur");
+        DrawQuad(operation);
     }
 }
 
@@ -595,13 +606,19 @@ void PostEffects::AmbientOcclusionCombine(RENDERTEXTURE* colour, RENDERTEXTURE* 
     DrawQuad("AmbientOcclusionCombine");
 }
 
-const D3DXMATRIX& PostEffects::WriteFarPlaneCorners(const char* operation)
+const Camera& PostEffects::ActiveCamera(const char* operation)
 {
     Scene* scene = SceneHandler::GetCurrent();
     CamHandler* cameras = scene ? scene->GetCamHandler() : nullptr;
     const Camera* camera = cameras ? cameras->GetActiveCamera() : nullptr;
     if (!camera)
         throw FrameworkEx(std::string("[PostEffects::") + operation + "] No active camera.");
+    return *camera;
+}
+
+const D3DXMATRIX& PostEffects::WriteFarPlaneCorners(const char* operation)
+{
+    const Camera* camera = &ActiveCamera(operation);
     if (!screenQuad)
         throw FrameworkEx(std::string("[PostEffects::") + operation + "] The module's resources are not created.");
 
@@ -662,4 +679,124 @@ void PostEffects::BlurLow(RENDERTEXTURE* scratch, RENDERTEXTURE* work, int count
         DXEffectHandler::SetTextureBySemantic("COLTEX1", scratch->texture);
         DrawQuad("BlurLow");
     }
+}
+
+void PostEffects::MotionBlur(RENDERTEXTURE* colour, RENDERTEXTURE* velocity)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SetSourceTexel(colour);
+    SetViewportPixel();
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", colour->texture);
+    DXEffectHandler::SetTextureBySemantic("VECTEX1", velocity->texture);
+    DXEffectHandler::SetTechnique("MotionBlur");
+    DrawQuad("MotionBlur");
+}
+
+void PostEffects::ExpBlur(RENDERTEXTURE* source, RENDERTEXTURE* target)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SetSourceTexel(source);
+    // The pixel of the target drawn into, so that the picture does not move when the target is
+    // not of the render size.
+    SetTargetPixel(target);
+    DXEffectHandler::SetTextureBySemantic("VECTEX1", source->texture);
+    target->SetAsRenderTarget(0);
+    DXEffectHandler::SetTechnique("ExpBlur");
+    DrawQuad("ExpBlur");
+}
+
+void PostEffects::MaskedBloom(RENDERTEXTURE* source, const float weights[2])
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    Scene* scene = SceneHandler::GetCurrent();
+    if (!scene)
+        throw FrameworkEx("[PostEffects::MaskedBloom] No current scene.");
+    RENDERTEXTURE* bloomA = scene->GetTexture("bloom_A_1");
+    RENDERTEXTURE* bloomB = scene->GetTexture("bloom_B_1");
+    SavedTarget entry;
+
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", source->texture);
+    bloomA->SetAsRenderTarget(0);
+    SetTargetPixel(bloomA);
+    DXEffectHandler::SetTechnique("DownSampleAndMask");
+    DrawQuad("MaskedBloom");
+
+    SetSourceTexel(bloomA);
+    SetTargetPixel(bloomA);
+    for (int i = 0; i < 8; ++i) {
+        DXEffectHandler::SetTextureBySemantic("COLTEX1", bloomA->texture);
+        bloomB->SetAsRenderTarget(0);
+        DXEffectHandler::SetTechnique("BlurV");
+        DrawQuad("MaskedBloom");
+        DXEffectHandler::SetTextureBySemantic("COLTEX1", bloomB->texture);
+        bloomA->SetAsRenderTarget(0);
+        DXEffectHandler::SetTechnique("BlurH");
+        DrawQuad("MaskedBloom");
+    }
+
+    DXEffectHandler::SetVec2BySemantic("VALUE1", weights);
+    entry.Restore();
+    SetTargetPixel(static_cast<float>(entry.Viewport().Width), static_cast<float>(entry.Viewport().Height));
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", source->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX2", bloomA->texture);
+    DXEffectHandler::SetTechnique("Combine_alpha");
+    DrawQuad("MaskedBloom");
+}
+
+void PostEffects::Saturate(RENDERTEXTURE* scratch, RENDERTEXTURE* work, RENDERTEXTURE* source, float amount)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    SavedTarget entry;
+    work->SetAsRenderTarget(0);
+    const float one[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    BlitQuad(source, one);
+    SeparableBlur(scratch, work, 3);
+
+    entry.Restore();
+    SetTargetPixel(static_cast<float>(entry.Viewport().Width), static_cast<float>(entry.Viewport().Height));
+    DXEffectHandler::SetTechnique("Saturate");
+    const float s = (PerlinNoise1D(Timer::GetTime() * 8.0f, 2.0f, 2.0f, 5) * 0.25f + 1.0f) * amount;
+    const float value[4] = {s, s, s, s};
+    DXEffectHandler::SetVec4BySemantic("VALUE1", value);
+    DXEffectHandler::SetTextureBySemantic("COLTEX2", source->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", work->texture);
+    DrawQuad("Saturate");
+}
+
+void PostEffects::DepthToNormal(RENDERTEXTURE* depth)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    // Slopes in view space need the camera that drew the depth: its far-plane extent.
+    const CAMERAPARAMS& par = ActiveCamera("DepthToNormal").GetParams();
+    const float y = std::tan(par.vFOV / 2.0f) * par.farz;
+    const float farValues[3] = {y * par.aspect, y, par.farz};
+    DXEffectHandler::SetVec3BySemantic("FARCLIPVALUES", farValues);
+    SetViewportPixel();
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", depth->texture);
+    SetSourceTexel(depth);
+    DXEffectHandler::SetTechnique("DepthToNormal");
+    DrawQuad("DepthToNormal");
+}
+
+void PostEffects::AlbedoLight(RENDERTEXTURE* colour, RENDERTEXTURE* normalDepth, RENDERTEXTURE* occlusion,
+                              const D3DXVECTOR3& direction)
+{
+    DXEffectHandler::SetActiveEffect(kEffect);
+    WriteFarPlaneCorners("AlbedoLight");
+    const D3DXMATRIX& view = ActiveCamera("AlbedoLight").GetView();
+    SetViewportPixel();
+    DXEffectHandler::SetTextureBySemantic("COLTEX1", colour->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX2", normalDepth->texture);
+    DXEffectHandler::SetTextureBySemantic("COLTEX3", occlusion->texture);
+    D3DXVECTOR3 NormDirection;
+    D3DXVec3Normalize(&NormDirection, &direction);
+    D3DXVECTOR3 lightDirection;
+    D3DXVec3TransformNormal(&lightDirection, &NormDirection, &view);
+    DXEffectHandler::SetVec3BySemantic("DLIGHTDIR", &lightDirection.x);
+    const D3DXVECTOR3 worldUp(0.0f, 1.0f, 0.0f);
+    D3DXVECTOR3 up;
+    D3DXVec3TransformNormal(&up, &worldUp, &view);
+    DXEffectHandler::SetVec3BySemantic("UPDIR", &up.x);
+    DXEffectHandler::SetTechnique("Def_Albedo");
+    DrawQuad("AlbedoLight");
 }

@@ -8,6 +8,7 @@
 namespace orvala::sync {
 class Track;
 }
+class Camera;
 class DXEffect;
 class Quads;
 struct RENDERTEXTURE;
@@ -93,6 +94,33 @@ public:
                           RENDERTEXTURE* quarterTmp, RENDERTEXTURE* eighth, RENDERTEXTURE* eighthTmp,
                           RENDERTEXTURE* sixteenth, RENDERTEXTURE* sixteenthTmp, float fade);
 
+    // The colour smeared along each pixel's motion: `velocity` holds in red and green how far the
+    // pixel moved over the frame, in texels of `colour` (x to the right, y down).
+    void MotionBlur(RENDERTEXTURE* colour, RENDERTEXTURE* velocity);
+    // `source` blurred into `target` (which it binds) with weights falling off exponentially with
+    // the distance: a sharp core with long soft skirts, as light scattered in a lens.
+    void ExpBlur(RENDERTEXTURE* source, RENDERTEXTURE* target);
+    // Bloom of what the source's alpha marks (1 glows, 0 does not), through the current scene's
+    // render textures "bloom_A_1" and "bloom_B_1": source x weights[0] + glow x weights[1] into
+    // the target bound on entry.
+    void MaskedBloom(RENDERTEXTURE* source, const float weights[2]);
+    // As SeparableBlur, each tap weighted by its alpha: texels where nothing was drawn (alpha 0)
+    // lend nothing to their neighbours, and coverage is blurred with the colour.
+    void SeparableBlurAA(RENDERTEXTURE* target, RENDERTEXTURE* source, int count);
+    // The source's colours pushed from grey by `amount` (1 keeps them, 0 is grey), which breathes
+    // with the playback time; the colour is taken softened from a blur made in `work`.
+    void Saturate(RENDERTEXTURE* scratch, RENDERTEXTURE* work, RENDERTEXTURE* source, float amount);
+    // A normal/depth picture made from a depth alone (red, view depth / 300 as in the G-buffer):
+    // view normals from the slopes between neighbouring texels, seen through the current scene's
+    // active camera; depth in alpha as it was.
+    void DepthToNormal(RENDERTEXTURE* depth);
+    // Sunlight from `direction` (world space, where the light travels) on the G-buffer — colour
+    // and specular strength, normal/depth — with sky light from above and the ground below,
+    // the sky light scaled by the occlusion in `occlusion`'s red. Leaves the quad holding the
+    // camera's far-plane corners.
+    void AlbedoLight(RENDERTEXTURE* colour, RENDERTEXTURE* normalDepth, RENDERTEXTURE* occlusion,
+                     const D3DXVECTOR3& direction);
+
     // The 16 random sample vectors made by CreateResources (lengths 0.1 to 1).
     const D3DXVECTOR3* GetKernel() const { return kernel16; }
     Quads* GetScreenQuad() const { return screenQuad; }
@@ -105,8 +133,13 @@ private:
     const D3DXMATRIX& WriteFarPlaneCorners(const char* operation);
     // The copies' common steps: VALUE1, the viewport's pixel, COLTEX1, the technique, the quad.
     void Blit(RENDERTEXTURE* source, const float colour[4], const char* technique, const char* operation);
+    // The ping-pong of the separable blurs with their two techniques.
+    void Separable(RENDERTEXTURE* target, RENDERTEXTURE* source, int count, const char* vertical,
+                   const char* horizontal, const char* operation);
     // The Sobel filters' common part: the 3 x 3 grid one source texel apart, unshifted.
     void Sobel(RENDERTEXTURE* source, const char* technique, const char* operation);
+    // The active camera of the current scene; FrameworkEx naming the operation when there is none.
+    static const Camera& ActiveCamera(const char* operation);
     // The bloom chains' common part: the four levels, VALUE1, then the combine technique.
     void Bloom(RENDERTEXTURE* full, RENDERTEXTURE* const levels[4], RENDERTEXTURE* const scratches[4],
                const float value1[4], bool twoFloats, const char* technique, const char* operation);
