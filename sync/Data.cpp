@@ -1,7 +1,5 @@
 #include "sync/Data.h"
 
-#include "FrameworkEx.h"
-
 namespace orvala::sync {
 
 int Data::getTrackIndex(const std::string& name) const
@@ -15,7 +13,7 @@ int Data::getTrackIndex(const std::string& name) const
 int Data::createTrack(const std::string& name)
 {
     if (getTrackIndex(name) >= 0)
-        throw FrameworkEx("[Data::createTrack] Track \"" + name + "\" already exists.");
+        Fail(host, "[Data::createTrack] Track \"" + name + "\" already exists.");
     tracks.push_back(std::make_unique<Track>(name));
     return static_cast<int>(tracks.size() - 1);
 }
@@ -23,7 +21,7 @@ int Data::createTrack(const std::string& name)
 int Data::addTrack(Track track)
 {
     if (getTrackIndex(track.getName()) >= 0)
-        throw FrameworkEx("[Data::addTrack] Track \"" + track.getName() + "\" already exists.");
+        Fail(host, "[Data::addTrack] Track \"" + track.getName() + "\" already exists.");
     tracks.push_back(std::make_unique<Track>(std::move(track)));
     return static_cast<int>(tracks.size() - 1);
 }
@@ -31,7 +29,7 @@ int Data::addTrack(Track track)
 Track* Data::getTrack(unsigned index) const
 {
     if (index >= tracks.size())
-        throw FrameworkEx("[Data::getTrack] Could not find track #" + std::to_string(index));
+        Fail(host, "[Data::getTrack] Could not find track #" + std::to_string(index));
     return tracks[index].get();
 }
 

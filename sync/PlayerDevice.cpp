@@ -3,11 +3,8 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
-
-#include "DXFramework.h"
-#include "FileSys.h"
-#include "FrameworkEx.h"
 
 namespace orvala::sync {
 
@@ -23,7 +20,10 @@ std::uint32_t ReadU32(const unsigned char* p)
 
 } // namespace
 
-PlayerDevice::PlayerDevice(const std::string& baseName, sTimer& timer) : Device(baseName), timer(timer) {}
+PlayerDevice::PlayerDevice(const std::string& baseName, sTimer& timer, Host host)
+    : Device(baseName), timer(timer), host(std::move(host)), data(this->host)
+{
+}
 
 Track& PlayerDevice::getTrack(const std::string& name)
 {
@@ -46,17 +46,15 @@ bool PlayerDevice::update(float /*row*/)
 bool PlayerDevice::loadTrack(Track& track, std::string fileName)
 {
     const std::string path = "Data\\" + fileName;
-    const unsigned size = FileSys::GetFileSize(path.c_str());
-    if (size == 0)
-        throw FrameworkEx("loadTrack failed on " + path);
-
-    std::vector<unsigned char> buffer(size);
-    FileSys::ReadFile(path.c_str(), buffer.data());
+    const std::vector<unsigned char> buffer = host.read ? host.read(path) : std::vector<unsigned char>();
+    if (buffer.empty())
+        Fail(host, "loadTrack failed on " + path);
+    const std::size_t size = buffer.size();
 
     const std::uint32_t count = size >= kCountSize ? ReadU32(buffer.data()) : 0;
     const std::size_t whole = size >= kCountSize ? (size - kCountSize) / kRecordSize : 0;
-    if (size < kCountSize || whole < count)
-        DXFramework::Log("...track file " + path + " is cut short; reading its whole records only");
+    if ((size < kCountSize || whole < count) && host.log)
+        host.log("...track file " + path + " is cut short; reading its whole records only");
     const std::size_t records = count < whole ? count : whole;
 
     for (std::size_t i = 0; i < records; ++i) {
@@ -71,9 +69,9 @@ bool PlayerDevice::loadTrack(Track& track, std::string fileName)
     return true;
 }
 
-Device* createDevice(const std::string& baseName, sTimer& timer)
+Device* createDevice(const std::string& baseName, sTimer& timer, Host host)
 {
-    return new (std::nothrow) PlayerDevice(baseName, timer);
+    return new (std::nothrow) PlayerDevice(baseName, timer, std::move(host));
 }
 
 } // namespace orvala::sync

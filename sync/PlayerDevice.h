@@ -3,6 +3,7 @@
 
 #include "sync/Data.h"
 #include "sync/Device.h"
+#include "sync/Host.h"
 #include "sync/SyncNamespace.h"
 #include "sync/sTimer.h"
 
@@ -10,30 +11,31 @@ namespace orvala::sync {
 
 // The playback-only device: the first request for a name creates the track and fills it
 // from the archive entry "Data\" + base name + "_" + name + ".track"; later requests return
-// the same track.
+// the same track. The host reads the entries, keeps the log and reports the failures.
 class PlayerDevice : public Device {
 public:
-    PlayerDevice(const std::string& baseName, sTimer& timer);
+    PlayerDevice(const std::string& baseName, sTimer& timer, Host host);
 
-    // Throws FrameworkEx "loadTrack failed on <entry>" when the track's file is missing. A
-    // failed request registers nothing, so asking again reports the failure again.
+    // Fails with "loadTrack failed on <entry>" when the track's file is missing. A failed
+    // request registers nothing, so asking again reports the failure again.
     Track& getTrack(const std::string& name) override;
     // Playback has nothing to do per frame.
     bool update(float row) override;
 
     // Fills the track from the archive entry "Data\" + fileName: a key-frame count followed
     // by packed 9-byte records. A file shorter than its count says gives its whole records
-    // only. Returns true; throws FrameworkEx when there is no such entry.
+    // only. Returns true; fails when there is no such entry.
     bool loadTrack(Track& track, std::string fileName);
 
     sTimer& getTimer() const { return timer; }
 
 private:
     sTimer& timer; // kept for the interface; playback never asks it
+    Host host;
     Data data;
 };
 
 // Makes the playback device; null only when it cannot be allocated.
-Device* createDevice(const std::string& baseName, sTimer& timer);
+Device* createDevice(const std::string& baseName, sTimer& timer, Host host);
 
 } // namespace orvala::sync

@@ -3,13 +3,14 @@
 #include <string>
 
 #include "FrameworkExMessage.h"
+#include "SyncHost.h"
 #include "sync/Data.h"
 
 namespace {
 
 TEST(DataTest, TracksAreIndexedInOrderOfCreation)
 {
-    sync::Data data;
+    sync::Data data{SyncHost()};
     EXPECT_EQ(data.getTrackIndex("Scene"), -1);
     EXPECT_EQ(data.createTrack("Scene"), 0);
     EXPECT_EQ(data.createTrack("scene"), 1);
@@ -23,7 +24,7 @@ TEST(DataTest, TracksAreIndexedInOrderOfCreation)
 
 TEST(DataTest, ATrackKeepsItsAddressAsTheRegistryGrows)
 {
-    sync::Data data;
+    sync::Data data{SyncHost()};
     sync::Track* first = data.getTrack(static_cast<unsigned>(data.createTrack("First")));
     for (int i = 0; i < 100; ++i)
         data.createTrack("T" + std::to_string(i));
@@ -32,7 +33,7 @@ TEST(DataTest, ATrackKeepsItsAddressAsTheRegistryGrows)
 
 TEST(DataTest, TakenNamesAndMissingIndicesAreRefused)
 {
-    sync::Data data;
+    sync::Data data{SyncHost()};
     data.createTrack("Scene");
     EXPECT_EQ(FrameworkExMessage([&] { data.createTrack("Scene"); }),
               "[Data::createTrack] Track \"Scene\" already exists.");

@@ -25,10 +25,10 @@
 #include "LightHandler.h"
 #include "Scene.h"
 #include "SceneHandler.h"
+#include "SyncHost.h"
 #include "SyncTimer.h"
 #include "TempDir.h"
 #include "common/ArchiveWriter.h"
-#include "sync/PlayerDevice.h"
 #include "win32/MessageBox.h"
 
 // A file of the staged content (build/content), as the content build made it.
@@ -83,7 +83,7 @@ public:
         ResetAnimCurveMessages();
         files = std::make_unique<FileSys>(path.c_str());
         syncTimer = std::make_unique<SyncTimer>();
-        syncDevice.reset(sync::createDevice("sync", *syncTimer));
+        syncDevice.reset(createDevice("sync", *syncTimer));
         DXFramework::SetSyncDevice(syncDevice.get());
         effects = std::make_unique<DXEffectHandler>();
         keys = std::make_unique<KeyHandler>();

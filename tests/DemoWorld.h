@@ -9,11 +9,11 @@
 #include "AnimCurve.h"
 #include "DXFramework.h"
 #include "FileSys.h"
+#include "SyncHost.h"
 #include "SyncTimer.h"
 #include "TempDir.h"
 #include "Timer.h"
 #include "common/ArchiveWriter.h"
-#include "sync/PlayerDevice.h"
 #include "win32/Clock.h"
 #include "win32/MessageBox.h"
 
@@ -102,7 +102,7 @@ public:
         ResetAnimCurveMessages();
         files = std::make_unique<FileSys>(path.c_str());
         syncTimer = std::make_unique<SyncTimer>();
-        device.reset(sync::createDevice("sync", *syncTimer));
+        device.reset(createDevice("sync", *syncTimer));
         DXFramework::SetSyncDevice(device.get());
         timer = std::make_unique<::Timer>();
         SetRowRate(128.0f, 8);

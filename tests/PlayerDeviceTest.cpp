@@ -8,6 +8,7 @@
 
 #include "FileSys.h"
 #include "FrameworkExMessage.h"
+#include "SyncHost.h"
 #include "SyncTimer.h"
 #include "TempDir.h"
 #include "TrackBytes.h"
@@ -144,7 +145,7 @@ TEST_F(PlayerDeviceTest, LoadTrackAddsToTheGivenTrack)
     ArchiveWriter writer;
     writer.Add("Data\\curve.track", U32(1) + Record(6, 0.5f, 2));
     Open(writer);
-    sync::PlayerDevice player("other", timer);
+    sync::PlayerDevice player("other", timer, SyncHost());
     EXPECT_EQ(&player.getTimer(), &timer);
     sync::Track track("Own");
     track.setKeyFrame(1, {9.0f, 0});

@@ -20,12 +20,12 @@
 #include "FrameworkState.h"
 #include "PostEffects/PostEffects.h"
 #include "RenderTargetResources/RTHandler/RTHandler.h"
+#include "SyncHost.h"
 #include "SyncTimer.h"
 #include "TempDir.h"
 #include "Timer.h"
 #include "common/ArchiveWriter.h"
 #include "d3d9/d3d9.h"
-#include "sync/PlayerDevice.h"
 #include "win32/Clock.h"
 #include "win32/MessageBox.h"
 
@@ -102,7 +102,7 @@ public:
         });
         files = std::make_unique<FileSys>(path.c_str());
         syncTimer = std::make_unique<SyncTimer>();
-        syncDevice.reset(sync::createDevice("sync", *syncTimer));
+        syncDevice.reset(createDevice("sync", *syncTimer));
         DXFramework::SetSyncDevice(syncDevice.get());
         timer = std::make_unique<::Timer>();
         SetRowRate(128.0f, 8);

@@ -15,10 +15,10 @@
 #include "RenderTargetResources/RTCubeHandler/RTCubeHandler.h"
 #include "RenderTargetResources/RTHandler/RTHandler.h"
 #include "SceneHandler.h"
+#include "SyncHost.h"
 #include "SyncTimer.h"
 #include "Timer.h"
 #include "sync/Device.h"
-#include "sync/PlayerDevice.h"
 #include "d3d9/DeviceFactory.h"
 #include "win32/Clock.h"
 
@@ -98,7 +98,7 @@ DXFramework::DXFramework(HINSTANCE instanceHandle, const std::string& commandLin
         rtCubeHandler = new RTCubeHandler();
 
         syncTimer = new SyncTimer();
-        syncDevice = sync::createDevice("sync", *syncTimer);
+        syncDevice = ::createDevice("sync", *syncTimer);
         if (!syncDevice)
             throw FrameworkEx("something went wrong - failed to connect to host?");
         SetSyncDevice(syncDevice);

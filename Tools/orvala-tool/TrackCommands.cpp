@@ -11,9 +11,10 @@
 #include "CommandRegistry.h"
 #include "FileSys.h"
 #include "FrameworkEx.h"
+#include "SyncHost.h"
 #include "SyncTimer.h"
 #include "common/TrackText.h"
-#include "sync/PlayerDevice.h"
+#include "sync/Device.h"
 
 namespace {
 
