@@ -51,17 +51,6 @@ RECT WholeRect(const GLSurface* s)
     return RECT{0, 0, static_cast<LONG>(s->Width()), static_cast<LONG>(s->Height())};
 }
 
-// A binding of the device: an internal reference, which the application's counts do not show.
-template <class T>
-void Assign(T*& slot, T* value)
-{
-    if (value)
-        value->AddRefInternal();
-    if (slot)
-        slot->ReleaseInternal();
-    slot = value;
-}
-
 // Hands the bound object out with a reference for the caller.
 template <class T, class I>
 HRESULT HandOutObject(const D3DBinding<T>& slot, I** out)
@@ -225,8 +214,8 @@ HRESULT GLDevice::CreateBackBuffer()
         depth->Release();
         autoDepth_ = depth;
     }
-    Assign(targets_[0], backBuffer_);
-    Assign(depth_, autoDepth_);
+    targets_[0].Set(backBuffer_);
+    depth_.Set(autoDepth_);
     framebufferDirty_ = true;
 
     if (presented_)
@@ -242,9 +231,9 @@ HRESULT GLDevice::CreateBackBuffer()
 
 void GLDevice::ReleaseBackBuffer()
 {
-    for (GLSurface*& target : targets_)
-        Assign(target, static_cast<GLSurface*>(nullptr));
-    Assign(depth_, static_cast<GLSurface*>(nullptr));
+    for (D3DBinding<GLSurface>& target : targets_)
+        target.Clear();
+    depth_.Clear();
     if (backBuffer_)
         backBuffer_->ReleaseInternal();
     if (autoDepth_)
@@ -261,9 +250,8 @@ void GLDevice::ReleaseBoundState()
         t = {};
     }
     for (Stream& s : streams_) {
-        if (s.buffer)
-            s.buffer->ReleaseInternal();
-        s = {};
+        s.buffer.Clear();
+        s.offset = s.stride = 0;
     }
     indices_.Clear();
     declaration_.Clear();
@@ -434,9 +422,9 @@ HRESULT GLDevice::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
     activeQuery_ = nullptr;
     // Reset returns the device to its first state: nothing bound.
     ReleaseBoundState();
-    for (GLSurface*& target : targets_)
-        Assign(target, static_cast<GLSurface*>(nullptr));
-    Assign(depth_, static_cast<GLSurface*>(nullptr));
+    for (D3DBinding<GLSurface>& target : targets_)
+        target.Clear();
+    depth_.Clear();
     framebufferDirty_ = true;
     bool defaultAlive = false;
     for (GLDeviceChild* child : children_)
@@ -717,8 +705,8 @@ HRESULT GLDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pR
     } else if (RenderTargetIndex == 0) {
         return D3DERR_INVALIDCALL;
     }
-    if (targets_[RenderTargetIndex] != s) {
-        Assign(targets_[RenderTargetIndex], s);
+    if (targets_[RenderTargetIndex].Get() != s) {
+        targets_[RenderTargetIndex].Set(s);
         framebufferDirty_ = true;
     }
     if (RenderTargetIndex == 0) {
@@ -734,10 +722,10 @@ HRESULT GLDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** p
 {
     if (!ppRenderTarget || RenderTargetIndex >= 4)
         return D3DERR_INVALIDCALL;
-    *ppRenderTarget = targets_[RenderTargetIndex];
-    if (!targets_[RenderTargetIndex])
+    *ppRenderTarget = targets_[RenderTargetIndex].Get();
+    if (!targets_[RenderTargetIndex].Get())
         return D3DERR_NOTFOUND;
-    targets_[RenderTargetIndex]->AddRef();
+    targets_[RenderTargetIndex].Get()->AddRef();
     return D3D_OK;
 }
 
@@ -751,8 +739,8 @@ HRESULT GLDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil)
         if (!s || !s->IsDepthStencil())
             return D3DERR_INVALIDCALL;
     }
-    if (depth_ != s) {
-        Assign(depth_, s);
+    if (depth_.Get() != s) {
+        depth_.Set(s);
         framebufferDirty_ = true;
     }
     return D3D_OK;
@@ -762,10 +750,10 @@ HRESULT GLDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface)
 {
     if (!ppZStencilSurface)
         return D3DERR_INVALIDCALL;
-    *ppZStencilSurface = depth_;
-    if (!depth_)
+    *ppZStencilSurface = depth_.Get();
+    if (!depth_.Get())
         return D3DERR_NOTFOUND;
-    depth_->AddRef();
+    depth_.Get()->AddRef();
     return D3D_OK;
 }
 
@@ -793,7 +781,7 @@ HRESULT GLDevice::SetViewport(const D3DVIEWPORT9* pViewport)
 {
     if (Lose("SetViewport"))
         return D3DERR_DEVICELOST;
-    const GLSurface* target = targets_[0];
+    const GLSurface* target = targets_[0].Get();
     if (const HRESULT hr = CheckD3DViewport(pViewport, target != nullptr, target ? target->Width() : 0,
                                             target ? target->Height() : 0);
         hr != D3D_OK)
@@ -940,7 +928,7 @@ HRESULT GLDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pSt
             return D3DERR_INVALIDCALL;
     }
     Stream& s = streams_[StreamNumber];
-    Assign(s.buffer, b);
+    s.buffer.Set(b);
     s.offset = OffsetInBytes;
     s.stride = Stride;
     return D3D_OK;
@@ -952,9 +940,9 @@ HRESULT GLDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** pp
     if (StreamNumber >= streams_.size() || !ppStreamData || !pOffsetInBytes || !pStride)
         return D3DERR_INVALIDCALL;
     const Stream& s = streams_[StreamNumber];
-    *ppStreamData = s.buffer;
-    if (s.buffer)
-        s.buffer->AddRef();
+    *ppStreamData = s.buffer.Get();
+    if (s.buffer.Get())
+        s.buffer.Get()->AddRef();
     *pOffsetInBytes = s.offset;
     *pStride = s.stride;
     return D3D_OK;
@@ -1027,8 +1015,8 @@ HRESULT GLDevice::ApplyFramebuffer()
     framebufferDirty_ = false;
     GLenum buffers[4] = {GL_NONE, GL_NONE, GL_NONE, GL_NONE};
     for (GLenum i = 0; i < 4; ++i) {
-        if (targets_[i]) {
-            targets_[i]->Attach(drawFbo_, GL_COLOR_ATTACHMENT0 + i);
+        if (targets_[i].Get()) {
+            targets_[i].Get()->Attach(drawFbo_, GL_COLOR_ATTACHMENT0 + i);
             buffers[i] = GL_COLOR_ATTACHMENT0 + i;
         } else {
             glNamedFramebufferRenderbuffer(drawFbo_, GL_COLOR_ATTACHMENT0 + i, GL_RENDERBUFFER, 0);
@@ -1036,10 +1024,10 @@ HRESULT GLDevice::ApplyFramebuffer()
     }
     glNamedFramebufferDrawBuffers(drawFbo_, 4, buffers);
     glNamedFramebufferRenderbuffer(drawFbo_, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
-    if (depth_)
-        depth_->Attach(drawFbo_, GLDepthAttachment(depth_->Format()));
+    if (GLSurface* depth = depth_.Get())
+        depth->Attach(drawFbo_, GLDepthAttachment(depth->Format()));
     framebufferComplete_ =
-        targets_[0] && glCheckNamedFramebufferStatus(drawFbo_, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        targets_[0].Get() && glCheckNamedFramebufferStatus(drawFbo_, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     return framebufferComplete_ ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
@@ -1076,7 +1064,7 @@ void GLDevice::ApplyRenderStates()
     state_.Enable(GL_POLYGON_OFFSET_POINT, offset);
     if (offset) {
         // Direct3D's bias is in depth units; GL's unit is the depth buffer's resolution.
-        const float resolution = depth_ && depth_->Format() == D3DFMT_D16 ? 65535.f : 16777215.f;
+        const float resolution = depth_.Get() && depth_.Get()->Format() == D3DFMT_D16 ? 65535.f : 16777215.f;
         state_.PolygonOffset(slope, bias * resolution);
     }
 
@@ -1190,7 +1178,7 @@ void GLDevice::ApplyVertexInputs(const GLProgram& program)
     }
     for (unsigned stream = 0; stream < streams_.size(); ++stream) {
         const Stream& s = streams_[stream];
-        state_.VertexBuffer(stream, s.buffer ? s.buffer->Name() : 0, s.offset, static_cast<GLsizei>(s.stride));
+        state_.VertexBuffer(stream, s.buffer.Get() ? s.buffer.Get()->Name() : 0, s.offset, static_cast<GLsizei>(s.stride));
     }
 }
 
@@ -1217,7 +1205,7 @@ HRESULT GLDevice::PrepareDraw(GLProgram*& program)
     ApplyRenderStates();
     state_.UseProgram(p.Name());
     p.SyncUniforms(uniforms_);
-    p.SetPixelOffset(1.f / static_cast<float>(targets_[0]->Width()), -1.f / static_cast<float>(targets_[0]->Height()));
+    p.SetPixelOffset(1.f / static_cast<float>(targets_[0].Get()->Width()), -1.f / static_cast<float>(targets_[0].Get()->Height()));
     p.SetPointSize(D3DBitsAsFloat(renderStates_[D3DRS_POINTSIZE]));
     ApplyVertexInputs(p);
     ApplySamplers();
@@ -1227,9 +1215,9 @@ HRESULT GLDevice::PrepareDraw(GLProgram*& program)
 
 void GLDevice::MarkTargetsDrawn()
 {
-    for (GLSurface* target : targets_)
-        if (target)
-            target->MarkDrawn();
+    for (const D3DBinding<GLSurface>& target : targets_)
+        if (target.Get())
+            target.Get()->MarkDrawn();
 }
 
 HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT baseVertex, UINT start)
@@ -1271,10 +1259,10 @@ HRESULT GLDevice::CheckVertices(std::uint64_t first, std::uint64_t count) const
     // past the buffer's end otherwise.
     for (const GLVertexDeclaration::Element& element : declaration_.Get()->Elements()) {
         const Stream& stream = streams_[element.d3d.Stream];
-        if (!stream.buffer)
+        if (!stream.buffer.Get())
             return D3DERR_INVALIDCALL;
         D3DVERTEXBUFFER_DESC desc{};
-        stream.buffer->GetDesc(&desc);
+        stream.buffer.Get()->GetDesc(&desc);
         const std::uint64_t end = stream.offset + std::uint64_t{element.d3d.Offset} + D3DDeclTypeSize(element.d3d.Type) +
                                   (first + count - 1) * std::uint64_t{stream.stride};
         if (end > desc.Size)
@@ -1319,8 +1307,8 @@ HRESULT GLDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Primitive
         return D3DERR_INVALIDCALL;
     // As in Direct3D 9, stream 0 is unset afterwards.
     Stream& s0 = streams_[0];
-    Assign(s0.buffer, static_cast<GLVertexBuffer*>(nullptr));
-    s0 = {};
+    s0.buffer.Clear();
+    s0.offset = s0.stride = 0;
     if (lost_ || PrimitiveCount == 0)
         return D3D_OK;
     MakeCurrent();
@@ -1343,7 +1331,7 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
 {
     if (Lose("Clear"))
         return D3DERR_DEVICELOST;
-    if (const HRESULT hr = CheckD3DClear(Count, pRects, Flags, Z, depth_ ? depth_->Format() : D3DFMT_UNKNOWN);
+    if (const HRESULT hr = CheckD3DClear(Count, pRects, Flags, Z, depth_.Get() ? depth_.Get()->Format() : D3DFMT_UNKNOWN);
         hr != D3D_OK)
         return hr;
     if (lost_)
@@ -1384,7 +1372,7 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
         state_.Scissor(box.left, box.top, box.right - box.left, box.bottom - box.top);
         if (Flags & D3DCLEAR_TARGET)
             for (GLint i = 0; i < 4; ++i)
-                if (targets_[static_cast<size_t>(i)])
+                if (targets_[static_cast<size_t>(i)].Get())
                     glClearNamedFramebufferfv(drawFbo_, GL_COLOR, i, colour);
         const GLint s = static_cast<GLint>(Stencil & 0xFF);
         if ((Flags & D3DCLEAR_ZBUFFER) && (Flags & D3DCLEAR_STENCIL))

@@ -135,7 +135,7 @@ public:
 
 private:
     struct Stream {
-        GLVertexBuffer* buffer = nullptr;
+        D3DBinding<GLVertexBuffer> buffer;
         UINT offset = 0;
         UINT stride = 0;
     };
@@ -190,8 +190,8 @@ private:
 
     GLSurface* backBuffer_ = nullptr;
     GLSurface* autoDepth_ = nullptr;
-    std::array<GLSurface*, 4> targets_{};
-    GLSurface* depth_ = nullptr;
+    std::array<D3DBinding<GLSurface>, 4> targets_;
+    D3DBinding<GLSurface> depth_;
     bool framebufferDirty_ = true;
     bool framebufferComplete_ = false;
 
