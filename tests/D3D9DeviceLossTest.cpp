@@ -102,7 +102,9 @@ TEST_P(D3D9DeviceLossTest, TheEnvironmentVariableCountsCallsFromCreation)
 
 TEST_P(D3D9DeviceLossTest, MalformedVariablesAreIgnored)
 {
-    for (const char* value : {"Present", "Present:", "Present:0", ":3", "Present:x"}) {
+    for (const char* value :
+         {"Present", "Present:", "Present:0", ":3", "Present:x", "Present:2x", "Present:-1", "Present: 2",
+          "Present:4294967296"}) {
         SCOPED_TRACE(value);
         SetLossVariable(value);
         IDirect3DDevice9* other = MakeDevice(DefaultParameters());
@@ -112,6 +114,27 @@ TEST_P(D3D9DeviceLossTest, MalformedVariablesAreIgnored)
         }
         EXPECT_EQ(other->Release(), 0u);
     }
+}
+
+TEST_P(D3D9DeviceLossTest, InjectionsArmSeveralMethodsAndANullMethodDisarmsThemAll)
+{
+    device->InjectDeviceLoss("BeginScene", 2);
+    device->InjectDeviceLoss("Present", 1);
+    device->InjectDeviceLoss(nullptr, 0);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(device->BeginScene(), D3D_OK);
+        EXPECT_EQ(device->EndScene(), D3D_OK);
+        EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+    // Two methods armed at once: whichever comes first loses the device.
+    device->InjectDeviceLoss("Present", 2);
+    device->InjectDeviceLoss("Clear", 1);
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_DEVICELOST);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    D3DPRESENT_PARAMETERS params = DefaultParameters();
+    ASSERT_EQ(device->Reset(&params), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
 }
 
 TEST_P(D3D9DeviceLossTest, HeldBackBuffersAndDefaultPoolResourcesBlockReset)

@@ -59,11 +59,14 @@ struct D3D9DeviceFactory {
     std::function<HRESULT(D3DPRESENT_PARAMETERS*, IDirect3DDevice9**, D3D9DeviceWindows& windows)> make;
 };
 
-// Capabilities of a modest Direct3D 9 card: 4096 texels a side, 512 for volumes, four targets.
+// Capabilities of a modest Direct3D 9 card: 4096 texels a side, 512 for volumes, four targets,
+// vertices of up to 255 bytes read from any offset, no displacement maps.
 inline D3DCAPS9 TestDeviceCaps()
 {
     D3DCAPS9 caps{};
     caps.DeviceType = D3DDEVTYPE_HAL;
+    caps.DevCaps2 = D3DDEVCAPS2_STREAMOFFSET;
+    caps.MaxStreamStride = 255;
     caps.MaxTextureWidth = 4096;
     caps.MaxTextureHeight = 4096;
     caps.MaxVolumeExtent = 512;
@@ -116,6 +119,15 @@ inline std::vector<D3D9DeviceFactory> D3D9DeviceFactories()
          }},
     };
 }
+
+// One argument rule of Direct3D 9: a call on the device and the result Direct3D 9 gives it. Tables
+// of rules run on every device (D3D9DeviceTest::ExpectRules), so a device that answers differently
+// from the others fails its row. The call gets the device's own capabilities, for rules at a limit.
+struct D3D9RuleRow {
+    const char* rule;
+    HRESULT expected;
+    std::function<HRESULT(IDirect3DDevice9* device, const D3DCAPS9& caps)> call;
+};
 
 // gtest prints the factory by its name.
 inline void PrintTo(const D3D9DeviceFactory& factory, std::ostream* os)
@@ -232,6 +244,17 @@ protected:
         }
         copy->Release();
         return texels;
+    }
+
+    // Runs every row on the device, each traced by its rule.
+    void ExpectRules(const std::vector<D3D9RuleRow>& rows)
+    {
+        D3DCAPS9 caps{};
+        ASSERT_EQ(device->GetDeviceCaps(&caps), D3D_OK);
+        for (const D3D9RuleRow& row : rows) {
+            SCOPED_TRACE(row.rule);
+            EXPECT_EQ(row.call(device, caps), row.expected);
+        }
     }
 
     // The reference count of an object: AddRef then Release.

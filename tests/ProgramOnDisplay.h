@@ -242,6 +242,21 @@ public:
         return std::system(command.c_str()) == 0;
     }
 
+    // Asks the window to close as a window manager's close button does (WM_DELETE_WINDOW).
+    bool Close(Window window)
+    {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        const bool sent = XSendEvent(display, window, False, NoEventMask, &event) != 0;
+        XFlush(display);
+        return sent;
+    }
+
     // Gives the window the keyboard, as Type does before it types.
     bool Focus(Window window)
     {

@@ -314,6 +314,34 @@ TEST_F(ProgramTest, RunInTheDialogPlaysTheShowInItsWindowAndEscapeEndsIt)
                                << ORVALA_PICTURE_DIR << "/program-box-*.png)";
 }
 
+// Escape, or the window closed, while the show loads: the program ends at once with exit code 0,
+// without waiting for the load to finish and without a box.
+TEST_F(ProgramTest, EscapeOrClosingTheWindowWhileLoadingEndsAtOnce)
+{
+    for (const char* way : {"Escape", "close"}) {
+        SCOPED_TRACE(way);
+        Start({});
+        const Window dialog = WaitFor(kDialogTitle, 60);
+        ASSERT_NE(dialog, 0u) << Report();
+        ASSERT_TRUE(screen->Type(dialog, "Return"));
+        const Window window = WaitFor(kWindowTitle, 60);
+        ASSERT_NE(window, 0u) << Report();
+        // The loader's first picture: loading has begun, and lasts many seconds more.
+        Picture picture;
+        const Clock::time_point shown = Clock::now();
+        while (program->Running() && SecondsSince(shown) < 60.0 && !(screen->Grab(window, picture) && Lit(picture)))
+            Nap(100);
+        ASSERT_TRUE(Lit(picture)) << "the loader never drew; " << Report();
+        const Clock::time_point asked = Clock::now();
+        ASSERT_TRUE(std::string(way) == "Escape" ? screen->Type(window, "Escape") : screen->Close(window));
+        EXPECT_EQ(program->Wait(15), 0) << Report();
+        std::printf("%s while loading: ended %.1f s later\n", way, SecondsSince(asked));
+        AnswerBoxes();
+        EXPECT_TRUE(boxes.empty()) << Joined(boxes);
+        boxes.clear();
+    }
+}
+
 // Exit in the dialog, by its button or by Escape: the program ends at once, and its window is
 // never made.
 TEST_F(ProgramTest, ExitInTheDialogEndsWithoutTheShowsWindow)

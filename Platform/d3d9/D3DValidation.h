@@ -1,9 +1,13 @@
 #pragma once
 
+#include <map>
+#include <string>
+
 #include "d3d9/d3d9.h"
 
-// Argument checks that every device makes the same way. Each answers D3D_OK or the result the
-// device call returns for the argument.
+// The argument rules of Direct3D 9 that every device of the layer enforces, written once. Each check
+// answers D3D_OK or the result the device call returns for the argument. Rules that depend on the
+// hardware take the device's capabilities; a limit of 0 in them means no limit.
 
 // The presentation intervals a device accepts: DEFAULT, ONE to FOUR and IMMEDIATE; others are an
 // invalid call.
@@ -17,3 +21,62 @@ HRESULT CheckD3DAutoDepthStencilFormat(D3DFORMAT format);
 
 // Lock flags of a vertex or index buffer: only the known ones, and never DISCARD with READONLY.
 HRESULT CheckD3DBufferLockFlags(DWORD flags);
+
+// SetViewport: a viewport of at least one pixel each way, inside the first render target
+// (targetWidth x targetHeight), with MinZ and MaxZ in 0..1. A missing viewport or a device without
+// a first target is an invalid call.
+HRESULT CheckD3DViewport(const D3DVIEWPORT9* viewport, bool hasTarget, UINT targetWidth, UINT targetHeight);
+
+// SetScissorRect: a rectangle that starts at or right/below the origin and does not turn inside out
+// (right >= left, bottom >= top). It may reach past the target; drawing clips it.
+HRESULT CheckD3DScissorRect(const RECT* rect);
+
+// SetStreamSource: a stream below MaxStreams (16 when the caps give none); with a buffer, an offset
+// that is a multiple of 4 (and 0 unless the device has D3DDEVCAPS2_STREAMOFFSET) and a stride of at
+// most MaxStreamStride.
+HRESULT CheckD3DStreamSource(const D3DCAPS9& caps, UINT stream, bool withBuffer, UINT offset, UINT stride);
+
+// Clear: rectangles when a count is given, at least one known flag, Z in 0..1, and for ZBUFFER or
+// STENCIL a depth surface (depthFormat; D3DFMT_UNKNOWN when none is set) with that channel.
+HRESULT CheckD3DClear(DWORD count, const D3DRECT* rects, DWORD flags, float z, D3DFORMAT depthFormat);
+
+// CreateTexture (D3DRTYPE_TEXTURE), CreateCubeTexture (D3DRTYPE_CUBETEXTURE, height = width) and
+// CreateVolumeTexture (D3DRTYPE_VOLUMETEXTURE): sizes, usage flags with their pools, the format's
+// uses, the capability limits and the level count. On D3D_OK, *levelsMade is the number of levels
+// the texture shows (all of a full chain for 0; one for an automatically generated chain).
+HRESULT CheckD3DTextureArguments(const D3DCAPS9& caps, D3DRESOURCETYPE type, UINT width, UINT height, UINT depth,
+                                 UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool, UINT* levelsMade);
+
+// The samplers of a device, each at a slot: 0..15 for the pixel samplers, then the four vertex
+// samplers (D3DVERTEXTEXTURESAMPLER0..3), then the displacement-map sampler (D3DDMAPSAMPLER).
+inline constexpr unsigned kD3DPixelSamplers = 16;
+inline constexpr unsigned kD3DSamplerSlots = 21;
+inline constexpr unsigned kD3DDisplacementMapSlot = 20;
+
+// The slot of a sampler (or texture stage) number, or -1 when the device has no such sampler. The
+// displacement-map sampler exists only on a device whose caps report displacement mapping
+// (D3DDEVCAPS2_DMAPNPATCH or D3DDEVCAPS2_PRESAMPLEDDMAPNPATCH).
+int D3DSamplerSlot(const D3DCAPS9& caps, DWORD sampler);
+
+// The device-loss test hook both devices share: armed from ORVALA_D3D_DEVICE_LOST="<Method>:<n>"
+// when the device is made, or by InjectDeviceLoss; the nth call of that method from then on loses
+// the device, once.
+class D3DDeviceLossInjector {
+public:
+    // Reads the environment variable; a malformed value arms nothing.
+    D3DDeviceLossInjector();
+
+    // Arms `method` to be lost at its nth call from now; a null method or an nth of 0 disarms every
+    // method.
+    void Arm(const char* method, unsigned nth);
+
+    // Counts one call of `method`: true when this call is the one that loses the device.
+    bool Lose(const char* method);
+
+    // "<Method>:<n>" with a non-empty method and n a whole number from 1 to 4294967295, nothing after
+    // it; false for anything else.
+    static bool Parse(const char* text, std::string& method, unsigned& nth);
+
+private:
+    std::map<std::string, unsigned> countdown_;
+};

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "d3d9/d3d9types.h"
 
@@ -11,72 +12,40 @@ namespace {
 
 using K = EffectStateKind;
 
+// The effect language's names for the device states, read from the device's state table;
+// sampler_state blocks also take the texture they sample.
+std::vector<EffectStateInfo> EffectStates(const D3DStateEntry* entries, std::size_t count, bool withTexture)
+{
+    std::vector<EffectStateInfo> states;
+    if (withTexture)
+        states.push_back({"Texture", 0, K::Texture});
+    for (std::size_t i = 0; i < count; ++i)
+        if (entries[i].effectName != nullptr)
+            states.push_back({entries[i].effectName, entries[i].state, entries[i].kind});
+    return states;
+}
+
+const std::vector<EffectStateInfo>& RenderStates()
+{
+    static const std::vector<EffectStateInfo> states = [] {
+        std::size_t count = 0;
+        const D3DStateEntry* entries = D3DRenderStates(count);
+        return EffectStates(entries, count, false);
+    }();
+    return states;
+}
+
+const std::vector<EffectStateInfo>& SamplerStates()
+{
+    static const std::vector<EffectStateInfo> states = [] {
+        std::size_t count = 0;
+        const D3DStateEntry* entries = D3DSamplerStates(count);
+        return EffectStates(entries, count, true);
+    }();
+    return states;
+}
+
 // clang-format off
-const EffectStateInfo kRenderStates[] = {
-    {"ZEnable", D3DRS_ZENABLE, K::ZBuffer},
-    {"FillMode", D3DRS_FILLMODE, K::Fill},
-    {"ZWriteEnable", D3DRS_ZWRITEENABLE, K::Bool},
-    {"AlphaTestEnable", D3DRS_ALPHATESTENABLE, K::Bool},
-    {"SrcBlend", D3DRS_SRCBLEND, K::Blend},
-    {"DestBlend", D3DRS_DESTBLEND, K::Blend},
-    {"CullMode", D3DRS_CULLMODE, K::Cull},
-    {"ZFunc", D3DRS_ZFUNC, K::Compare},
-    {"AlphaRef", D3DRS_ALPHAREF, K::Number},
-    {"AlphaFunc", D3DRS_ALPHAFUNC, K::Compare},
-    {"DitherEnable", D3DRS_DITHERENABLE, K::Bool},
-    {"AlphaBlendEnable", D3DRS_ALPHABLENDENABLE, K::Bool},
-    {"StencilEnable", D3DRS_STENCILENABLE, K::Bool},
-    {"StencilFail", D3DRS_STENCILFAIL, K::StencilOp},
-    {"StencilZFail", D3DRS_STENCILZFAIL, K::StencilOp},
-    {"StencilPass", D3DRS_STENCILPASS, K::StencilOp},
-    {"StencilFunc", D3DRS_STENCILFUNC, K::Compare},
-    {"StencilRef", D3DRS_STENCILREF, K::Number},
-    {"StencilMask", D3DRS_STENCILMASK, K::Number},
-    {"StencilWriteMask", D3DRS_STENCILWRITEMASK, K::Number},
-    {"PointSize", D3DRS_POINTSIZE, K::Float},
-    {"PointSize_Min", D3DRS_POINTSIZE_MIN, K::Float},
-    {"PointSize_Max", D3DRS_POINTSIZE_MAX, K::Float},
-    {"PointSpriteEnable", D3DRS_POINTSPRITEENABLE, K::Bool},
-    {"PointScaleEnable", D3DRS_POINTSCALEENABLE, K::Bool},
-    {"MultiSampleAntialias", D3DRS_MULTISAMPLEANTIALIAS, K::Bool},
-    {"MultiSampleMask", D3DRS_MULTISAMPLEMASK, K::Number},
-    {"ColorWriteEnable", D3DRS_COLORWRITEENABLE, K::ColorMask},
-    {"ColorWriteEnable1", D3DRS_COLORWRITEENABLE1, K::ColorMask},
-    {"ColorWriteEnable2", D3DRS_COLORWRITEENABLE2, K::ColorMask},
-    {"ColorWriteEnable3", D3DRS_COLORWRITEENABLE3, K::ColorMask},
-    {"BlendOp", D3DRS_BLENDOP, K::BlendOp},
-    {"ScissorTestEnable", D3DRS_SCISSORTESTENABLE, K::Bool},
-    {"SlopeScaleDepthBias", D3DRS_SLOPESCALEDEPTHBIAS, K::Float},
-    {"DepthBias", D3DRS_DEPTHBIAS, K::Float},
-    {"AntialiasedLineEnable", D3DRS_ANTIALIASEDLINEENABLE, K::Bool},
-    {"TwoSidedStencilMode", D3DRS_TWOSIDEDSTENCILMODE, K::Bool},
-    {"CCW_StencilFail", D3DRS_CCW_STENCILFAIL, K::StencilOp},
-    {"CCW_StencilZFail", D3DRS_CCW_STENCILZFAIL, K::StencilOp},
-    {"CCW_StencilPass", D3DRS_CCW_STENCILPASS, K::StencilOp},
-    {"CCW_StencilFunc", D3DRS_CCW_STENCILFUNC, K::Compare},
-    {"BlendFactor", D3DRS_BLENDFACTOR, K::Number},
-    {"SRGBWriteEnable", D3DRS_SRGBWRITEENABLE, K::Bool},
-    {"SeparateAlphaBlendEnable", D3DRS_SEPARATEALPHABLENDENABLE, K::Bool},
-    {"SrcBlendAlpha", D3DRS_SRCBLENDALPHA, K::Blend},
-    {"DestBlendAlpha", D3DRS_DESTBLENDALPHA, K::Blend},
-    {"BlendOpAlpha", D3DRS_BLENDOPALPHA, K::BlendOp},
-};
-
-const EffectStateInfo kSamplerStates[] = {
-    {"Texture", 0, K::Texture},
-    {"AddressU", D3DSAMP_ADDRESSU, K::Address},
-    {"AddressV", D3DSAMP_ADDRESSV, K::Address},
-    {"AddressW", D3DSAMP_ADDRESSW, K::Address},
-    {"BorderColor", D3DSAMP_BORDERCOLOR, K::Number},
-    {"MagFilter", D3DSAMP_MAGFILTER, K::Filter},
-    {"MinFilter", D3DSAMP_MINFILTER, K::Filter},
-    {"MipFilter", D3DSAMP_MIPFILTER, K::Filter},
-    {"MipMapLodBias", D3DSAMP_MIPMAPLODBIAS, K::Float},
-    {"MaxMipLevel", D3DSAMP_MAXMIPLEVEL, K::Number},
-    {"MaxAnisotropy", D3DSAMP_MAXANISOTROPY, K::Number},
-    {"SRGBTexture", D3DSAMP_SRGBTEXTURE, K::Bool},
-};
-
 struct ValueName {
     K kind;
     const char* name;
@@ -131,8 +100,7 @@ bool EffectNamesMatch(const std::string& a, const char* b)
 
 namespace {
 
-template <std::size_t N>
-const EffectStateInfo* FindByName(const EffectStateInfo (&table)[N], const std::string& name)
+const EffectStateInfo* FindByName(const std::vector<EffectStateInfo>& table, const std::string& name)
 {
     for (const EffectStateInfo& info : table)
         if (EffectNamesMatch(name, info.name))
@@ -140,8 +108,7 @@ const EffectStateInfo* FindByName(const EffectStateInfo (&table)[N], const std::
     return nullptr;
 }
 
-template <std::size_t N>
-const EffectStateInfo* FindByValue(const EffectStateInfo (&table)[N], DWORD state)
+const EffectStateInfo* FindByValue(const std::vector<EffectStateInfo>& table, DWORD state)
 {
     for (const EffectStateInfo& info : table)
         if (info.kind != K::Texture && info.state == state)
@@ -175,22 +142,22 @@ bool FindValueName(K kind, const std::string& written, DWORD& value)
 
 const EffectStateInfo* FindEffectRenderState(const std::string& name)
 {
-    return FindByName(kRenderStates, name);
+    return FindByName(RenderStates(), name);
 }
 
 const EffectStateInfo* FindEffectSamplerState(const std::string& name)
 {
-    return FindByName(kSamplerStates, name);
+    return FindByName(SamplerStates(), name);
 }
 
 const EffectStateInfo* FindEffectRenderState(DWORD state)
 {
-    return FindByValue(kRenderStates, state);
+    return FindByValue(RenderStates(), state);
 }
 
 const EffectStateInfo* FindEffectSamplerState(DWORD state)
 {
-    return FindByValue(kSamplerStates, state);
+    return FindByValue(SamplerStates(), state);
 }
 
 bool EffectStateValueToDword(EffectStateKind kind, const EffectStateValue& value, DWORD& out, std::string& error)

@@ -5,24 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "d3d9/D3DStateTables.h"
 #include "win32/WinTypes.h"
 
-enum class EffectStateKind {
-    Bool,      // TRUE, FALSE or a number
-    ZBuffer,   // TRUE, FALSE, USEW
-    Compare,   // NEVER, LESS, EQUAL, LESSEQUAL, GREATER, NOTEQUAL, GREATEREQUAL, ALWAYS
-    Blend,     // ZERO, ONE, SRCCOLOR, ..., INVBLENDFACTOR
-    BlendOp,   // ADD, SUBTRACT, REVSUBTRACT, MIN, MAX
-    Cull,      // NONE, CW, CCW
-    Fill,      // POINT, WIREFRAME, SOLID
-    StencilOp, // KEEP, ZERO, REPLACE, INCRSAT, DECRSAT, INVERT, INCR, DECR
-    ColorMask, // RED | GREEN | BLUE | ALPHA, or a number
-    Number,    // an unsigned number (0x... allowed)
-    Float,     // a number kept as the bits of a float
-    Filter,    // NONE, POINT, LINEAR, ANISOTROPIC
-    Address,   // WRAP, MIRROR, CLAMP, BORDER, MIRRORONCE
-    Texture,   // Texture = <TextureParameter> in a sampler_state block
-};
+// The value kinds are those of the device's state table (D3DStateTables.h).
+using EffectStateKind = D3DStateKind;
 
 struct EffectStateInfo {
     const char* name; // as written in effects: "ZFunc"

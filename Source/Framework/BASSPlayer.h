@@ -3,8 +3,9 @@
 
 #include "audio/bass.h"
 
-// How the tune is loaded.
-enum BASS_SOUNDTYPE {
+// How the tune is loaded. The type is fixed (int) so that any value a caller passes is one the
+// player can look at and refuse.
+enum BASS_SOUNDTYPE : int {
     SOUNDTYPE_STREAM = 0, // compressed audio (Ogg Vorbis), decoded by a BASS stream
     SOUNDTYPE_MUSIC = 1,  // a tracker module
 };

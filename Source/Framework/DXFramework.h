@@ -29,6 +29,10 @@ class ModuleHandler;
 class SceneHandler;
 class KeyHandler;
 
+// Thrown out of loading when the viewer quits while the loader draws (Escape, or the window
+// closed): the program ends at once, quietly, as after Exit in the setup dialog.
+struct LoadingCancelled {};
+
 // The process-wide host: it owns the window and the Direct3D objects, runs the setup dialog
 // and drives the frame loop. Only one exists; the rest of the demo reaches its state through
 // the static operations below, which read the one host's settings. A tool or a test that runs

@@ -200,6 +200,15 @@ void DXFramework::DrawLoaderFrame()
     FrameworkState& state = State();
     if (state.loaded)
         return;
+    // Loading takes a while: the window's messages flow between its steps, and a quit asked for
+    // meanwhile ends it.
+    MSG msg{};
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT)
+            throw LoadingCancelled{};
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
     state.loadCount += 1;
     Scene* loader = SceneHandler::FindScene("LoaderBarScene");
     if (!loader)

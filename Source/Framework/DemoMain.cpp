@@ -52,6 +52,10 @@ int RunDemo(HINSTANCE instance, const std::string& commandLine, const DemoConfig
         // Exit in the setup dialog: nothing was shown, nothing is said.
         ShutDown(framework.get());
         exitCode = 0;
+    } catch (const LoadingCancelled&) {
+        // Escape or the window closed while loading: as quiet as a quit while playing.
+        ShutDown(framework.get());
+        exitCode = 0;
     } catch (const FrameworkSupportFailed& e) {
         ShutDown(framework.get());
         Box(e.GetMessage(), "Fuckings from your hardware");

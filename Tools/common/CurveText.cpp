@@ -7,35 +7,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 
-namespace {
+#include "common/WholeFile.h"
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+namespace {
 
 std::string SystemReason()
 {
     return std::strerror(errno);
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    errno = 0;
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw std::runtime_error("cannot read \"" + path + "\": " + SystemReason());
-    std::string bytes;
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-        bytes.append(chunk, got);
-    if (std::ferror(file.get()))
-        throw std::runtime_error("cannot read \"" + path + "\": " + SystemReason());
-    return bytes;
 }
 
 std::vector<std::string> Words(const std::string& line)
@@ -131,7 +111,7 @@ std::vector<ANIMCURVEKEY> ParseCurveText(const std::string& text, const std::str
 
 std::vector<ANIMCURVEKEY> ReadCurveTextFile(const std::string& path)
 {
-    return ParseCurveText(ReadBytes(path), path);
+    return ParseCurveText(ReadWholeText(path), path);
 }
 
 std::string FormatCurveText(const std::vector<ANIMCURVEKEY>& keys)
@@ -175,7 +155,7 @@ void WriteCurveFile(const std::string& path, const std::vector<ANIMCURVEKEY>& ke
 
 CurveFileContents ReadCurveFile(const std::string& path)
 {
-    const std::string bytes = ReadBytes(path);
+    const std::string bytes = ReadWholeText(path);
     CurveFileContents contents;
     contents.keys = DecodeAnimCurveKeys(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     contents.ignoredBytes = bytes.size() % kAnimCurveKeyBytes;

@@ -1,7 +1,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -10,20 +9,10 @@
 #include "CommandRegistry.h"
 #include "common/AccentTracks.h"
 #include "common/TrackText.h"
+#include "common/WholeFile.h"
 #include "common/synth/ScoreParser.h"
 
 namespace {
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read \"" + path + "\"");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw std::runtime_error("cannot read \"" + path + "\"");
-    return text;
-}
 
 // Writes <folder>/<track>.txt for every track the rules name, in the text form `track compile`
 // reads. Everything is made before the first file is written, so faulty rules leave nothing.
@@ -38,7 +27,7 @@ int Accents(const std::vector<std::string>& args)
     const synth::Score score = synth::ReadScoreFile(scorePath);
     std::map<std::string, TrackKeys> tracks;
     try {
-        rules = ParseAccentRules(ReadText(rulesPath));
+        rules = ParseAccentRules(ReadWholeText(rulesPath));
         tracks = BuildAccentTracks(rules, score);
     } catch (const AccentRulesError& e) {
         throw std::runtime_error(rulesPath + ":" + std::to_string(e.Line()) + ": " + e.Message());
@@ -63,6 +52,6 @@ int Accents(const std::vector<std::string>& args)
 }
 
 const ToolCommandRegistration registration("track accents",
-                                           {"orvala-tool track accents <rules> <score> <out-folder>\n", Accents});
+                                           {ToolUsage({{"track accents", "<rules> <score> <out-folder>", {}, 3, ""}}), Accents});
 
 } // namespace

@@ -19,6 +19,7 @@
 #include "CommandRegistry.h"
 #include "FileSys.h"
 #include "common/ArchiveWriter.h"
+#include "common/WholeFile.h"
 
 namespace fs = std::filesystem;
 
@@ -97,17 +98,6 @@ std::vector<std::string> SplitName(const std::string& name)
     return parts;
 }
 
-std::vector<unsigned char> ReadWholeFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        Fail("cannot read " + Quoted(path));
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        Fail("cannot read " + Quoted(path));
-    return bytes;
-}
-
 bool IsInside(const fs::path& path, const fs::path& root)
 {
     auto p = path.begin();
@@ -183,7 +173,11 @@ private:
                 const std::string problem = ProblemWithName(name);
                 if (!problem.empty())
                     Fail("cannot pack " + Quoted(child) + ": the entry name \"" + name + "\" " + problem);
-                writer.Add(name, ReadWholeFile(child));
+                try {
+                    writer.Add(name, ReadWholeFile(child));
+                } catch (const FileReadError& e) {
+                    Fail(e.what());
+                }
             } else {
                 Fail("cannot pack " + Quoted(child) + ": it is neither a regular file nor a folder");
             }
@@ -350,26 +344,11 @@ int Unpack(const std::vector<std::string>& args)
     return 0;
 }
 
-int RunArchive(const std::vector<std::string>& args)
-{
-    if (args.empty())
-        throw ToolUsageError{"archive needs a subcommand"};
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "pack")
-        return Pack(rest);
-    if (args[0] == "list")
-        return List(rest);
-    if (args[0] == "cat")
-        return Cat(rest);
-    if (args[0] == "unpack")
-        return Unpack(rest);
-    throw ToolUsageError{"unknown archive subcommand \"" + args[0] + "\""};
-}
-
-const ToolCommandRegistration registration("archive", {"orvala-tool archive pack <folder> <archive>\n"
-                                                       "orvala-tool archive list <archive>\n"
-                                                       "orvala-tool archive cat <archive> <name>\n"
-                                                       "orvala-tool archive unpack <archive> <folder>\n",
-                                                       RunArchive});
+const ToolCommandRegistration registration(
+    "archive", ToolSubcommandGroup({{{"archive pack", "<folder> <archive>", {}, 2, ""}, Pack},
+                                    {{"archive list", "<archive>", {}, 1, ""}, List},
+                                    {{"archive cat", "<archive> <name>", {}, 2, ""}, Cat},
+                                    {{"archive unpack", "<archive> <folder>", {}, 2, ""}, Unpack}},
+                                   "archive needs a subcommand", "unknown archive subcommand"));
 
 } // namespace

@@ -38,32 +38,21 @@ struct CaptureOptions {
 
 constexpr unsigned kMaxFps = 1000;
 constexpr unsigned kMaxSide = 8192;
+
+const ToolCommandShape kCaptureShape{
+    "capture",
+    "<archive> <out.mp4|out.webm>",
+    {ToolOption::Size("--size", 1, kMaxSide)
+         .Takes("needs a width and a height from 1 to " + std::to_string(kMaxSide) + " as WxH (1280x720)"),
+     ToolOption::Whole("--fps", 1, kMaxFps)
+         .Takes("needs a whole number of frames a second from 1 to " + std::to_string(kMaxFps)),
+     ToolOption::Number("--from").Shown("S").Takes("needs a time in seconds"),
+     ToolOption::Number("--to").Shown("S").Takes("needs a time in seconds")},
+    2,
+    ""};
+
 // The exit code of a capture stopped by Ctrl+C or SIGTERM, as a shell reports a process ended by SIGINT.
 constexpr int kStoppedExitCode = 130;
-
-bool ParseWhole(const std::string& text, unsigned low, unsigned high, unsigned& value)
-{
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    const unsigned long parsed = std::stoul(text);
-    if (parsed < low || parsed > high)
-        return false;
-    value = static_cast<unsigned>(parsed);
-    return true;
-}
-
-bool ParseSeconds(const std::string& text, double& value)
-{
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const double parsed = std::strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(parsed))
-        return false;
-    value = parsed;
-    return true;
-}
 
 std::string SecondsText(double seconds)
 {
@@ -75,35 +64,17 @@ std::string SecondsText(double seconds)
 CaptureOptions ParseOptions(const std::vector<std::string>& args)
 {
     CaptureOptions options;
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& word = args[i];
-        if (word.rfind("--", 0) != 0) {
-            paths.push_back(word);
-            continue;
-        }
-        if (word != "--size" && word != "--fps" && word != "--from" && word != "--to")
-            throw ToolUsageError{"unknown option \"" + word + "\""};
-        if (i + 1 == args.size())
-            throw ToolUsageError{word + " needs a value"};
-        const std::string& value = args[++i];
-        if (word == "--size") {
-            const std::size_t x = value.find('x');
-            if (x == std::string::npos || !ParseWhole(value.substr(0, x), 1, kMaxSide, options.width) ||
-                !ParseWhole(value.substr(x + 1), 1, kMaxSide, options.height))
-                throw ToolUsageError{"--size needs a width and a height from 1 to " + std::to_string(kMaxSide) +
-                                     " as WxH (1280x720), not \"" + value + "\""};
-            if (options.width % 2 != 0 || options.height % 2 != 0)
-                throw ToolUsageError{"--size " + value +
-                                     ": the width and the height must be even (yuv420p halves the colour planes)"};
-        } else if (word == "--fps") {
-            if (!ParseWhole(value, 1, kMaxFps, options.fps))
-                throw ToolUsageError{"--fps needs a whole number of frames a second from 1 to " + std::to_string(kMaxFps) +
-                                     ", not \"" + value + "\""};
-        } else if (!ParseSeconds(value, word == "--from" ? options.from : options.to)) {
-            throw ToolUsageError{word + " needs a time in seconds, not \"" + value + "\""};
-        }
-    }
+    const ToolArguments parsed(args, kCaptureShape);
+    const std::vector<std::string>& paths = parsed.Operands();
+    const ToolSize size = parsed.Size("--size", {options.width, options.height});
+    if (size.width % 2 != 0 || size.height % 2 != 0)
+        throw ToolUsageError{"--size " + std::to_string(size.width) + "x" + std::to_string(size.height) +
+                             ": the width and the height must be even (yuv420p halves the colour planes)"};
+    options.width = size.width;
+    options.height = size.height;
+    options.fps = static_cast<unsigned>(parsed.Whole("--fps", options.fps));
+    options.from = parsed.Number("--from", options.from);
+    options.to = parsed.Number("--to", options.to);
     if (paths.size() != 2)
         throw ToolUsageError{"capture needs an archive and an output file"};
     options.archive = paths[0];
@@ -284,7 +255,6 @@ int RunCapture(const std::vector<std::string>& args)
     return stopped ? kStoppedExitCode : 0;
 }
 
-const ToolCommandRegistration registration(
-    "capture", {"orvala-tool capture <archive> <out.mp4|out.webm> [--size WxH] [--fps N] [--from S] [--to S]\n", RunCapture});
+const ToolCommandRegistration registration("capture", {ToolUsage(kCaptureShape), RunCapture});
 
 } // namespace

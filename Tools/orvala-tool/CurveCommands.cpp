@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -74,24 +75,12 @@ int DumpCommand(const std::vector<std::string>& args)
     return 0;
 }
 
-int RunCurve(const std::vector<std::string>& args)
-{
-    if (args.empty())
-        throw ToolUsageError{"curve needs a subcommand"};
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "eval")
-        return EvalCommand(rest);
-    if (args[0] == "compile")
-        return CompileCommand(rest);
-    if (args[0] == "dump")
-        return DumpCommand(rest);
-    throw ToolUsageError{"unknown curve subcommand \"" + args[0] + "\""};
-}
-
-const ToolCommandRegistration registration("curve",
-                                           {"orvala-tool curve eval <archive> <curve-name> hermite|step <time>...\n"
-                                            "orvala-tool curve compile <text> <file>\n"
-                                            "orvala-tool curve dump <file>\n",
-                                            RunCurve});
+const ToolCommandRegistration registration(
+    "curve", ToolSubcommandGroup({{{"curve eval", "<archive> <curve-name> hermite|step <time>...", {},
+                                   std::numeric_limits<std::size_t>::max(), ""},
+                                  EvalCommand},
+                                 {{"curve compile", "<text> <file>", {}, 2, ""}, CompileCommand},
+                                 {{"curve dump", "<file>", {}, 1, ""}, DumpCommand}},
+                                "curve needs a subcommand", "unknown curve subcommand"));
 
 } // namespace

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <map>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,13 +12,17 @@
 #include "CommandRegistry.h"
 #include "common/CurveText.h"
 #include "common/SceneCurves.h"
+#include "common/WholeFile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kUsage =
-    "orvala-tool curve statics <anim-folder> <out-folder> <scene.xml>... [--camera <name>]... [--list <file>]\n";
+const ToolCommandShape kShape{"curve statics",
+                              "<anim-folder> <out-folder> <scene.xml>...",
+                              {ToolOption::Text("--camera", "<name>").Repeatable(), ToolOption::Text("--list", "<file>")},
+                              std::numeric_limits<std::size_t>::max(),
+                              ""};
 
 struct Arguments {
     std::string animFolder;
@@ -30,23 +34,11 @@ struct Arguments {
 
 Arguments ParseArguments(const std::vector<std::string>& args)
 {
+    const ToolArguments options(args, kShape);
+    const std::vector<std::string>& paths = options.Operands();
     Arguments parsed;
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--camera" || args[i] == "--list") {
-            if (i + 1 == args.size())
-                throw ToolUsageError{args[i] + " needs a value"};
-            if (args[i] == "--camera") {
-                parsed.cameras.push_back(args[++i]);
-            } else {
-                if (!parsed.list.empty())
-                    throw ToolUsageError{"--list is given twice"};
-                parsed.list = args[++i];
-            }
-        } else {
-            paths.push_back(args[i]);
-        }
-    }
+    parsed.cameras = options.All("--camera");
+    parsed.list = options.Text("--list", "");
     if (paths.size() < 3)
         throw ToolUsageError{"curve statics needs the folder of authored curves, an output folder and at least one "
                              "scene description"};
@@ -54,17 +46,6 @@ Arguments ParseArguments(const std::vector<std::string>& args)
     parsed.outFolder = paths[1];
     parsed.scenes.assign(paths.begin() + 2, paths.end());
     return parsed;
-}
-
-std::string ReadText(const std::string& path)
-{
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("orvala-tool: cannot read \"" + path + "\": " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::string Number(float value)
@@ -101,7 +82,7 @@ int RunStatics(const std::vector<std::string>& args)
     };
     std::vector<Source> sources;
     for (const std::string& scene : arguments.scenes)
-        sources.push_back({SceneDescriptionCurves(ReadText(scene), scene), fs::path(scene).filename().string(), true});
+        sources.push_back({SceneDescriptionCurves(ReadWholeText(scene), scene), fs::path(scene).filename().string(), true});
     for (const std::string& camera : arguments.cameras)
         sources.push_back({CameraCurves(camera), "the scenes' code", false});
 
@@ -152,6 +133,6 @@ int RunStatics(const std::vector<std::string>& args)
     return 0;
 }
 
-const ToolCommandRegistration registration("curve statics", {kUsage, RunStatics});
+const ToolCommandRegistration registration("curve statics", {ToolUsage(kShape), RunStatics});
 
 } // namespace

@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "CommandRegistry.h"
+#include "common/WholeFile.h"
 #include "common/effect/EffectCompiler.h"
 #include "d3dx9/EffectGlsl.h"
 #include "d3dx9/EffectObject.h"
@@ -15,6 +15,13 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+const ToolCommandShape kCompileShape{"effect compile",
+                                     "<source.fx> <out.fxo>",
+                                     {ToolOption::Text("-I", "<folder>").Needs("a folder").Repeatable()},
+                                     2,
+                                     ""};
+const ToolCommandShape kInfoShape{"effect info", "<file.fxo|file.fx>", {}, 1, ""};
 
 std::string TypeName(const EffectParameter& p)
 {
@@ -114,33 +121,11 @@ void PrintModel(const EffectModel& model)
     }
 }
 
-bool ReadBytes(const fs::path& path, std::string& bytes)
-{
-    std::error_code error;
-    if (!fs::is_regular_file(path, error))
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    bytes = out.str();
-    return static_cast<bool>(in) || in.eof();
-}
-
 int Compile(const std::vector<std::string>& args)
 {
-    std::vector<std::string> files;
-    std::vector<fs::path> includes;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-I") {
-            if (i + 1 >= args.size())
-                throw ToolUsageError{"-I needs a folder"};
-            includes.emplace_back(args[++i]);
-        } else if (args[i].compare(0, 2, "-I") == 0) {
-            includes.emplace_back(args[i].substr(2));
-        } else {
-            files.push_back(args[i]);
-        }
-    }
+    const ToolArguments parsed(args, kCompileShape.options);
+    const std::vector<std::string>& files = parsed.Operands();
+    const std::vector<fs::path> includes(parsed.All("-I").begin(), parsed.All("-I").end());
     if (files.size() != 2)
         throw ToolUsageError{"effect compile needs a source and an output file"};
     EffectModel model;
@@ -179,8 +164,10 @@ int Info(const std::vector<std::string>& args)
     if (args.size() != 1)
         throw ToolUsageError{"effect info needs one file"};
     std::string bytes;
-    if (!ReadBytes(args[0], bytes)) {
-        std::fprintf(stderr, "orvala-tool: cannot read \"%s\"\n", args[0].c_str());
+    try {
+        bytes = ReadWholeText(args[0]);
+    } catch (const FileReadError& e) {
+        std::fprintf(stderr, "orvala-tool: %s\n", e.what());
         return 1;
     }
     EffectModel model;
@@ -201,21 +188,9 @@ int Info(const std::vector<std::string>& args)
     return 0;
 }
 
-int RunEffect(const std::vector<std::string>& args)
-{
-    if (args.empty())
-        throw ToolUsageError{"effect needs a subcommand"};
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "compile")
-        return Compile(rest);
-    if (args[0] == "info")
-        return Info(rest);
-    throw ToolUsageError{"unknown effect subcommand \"" + args[0] + "\""};
-}
-
 const ToolCommandRegistration registration("effect",
-                                           {"orvala-tool effect compile <source.fx> <out.fxo> [-I <folder>]...\n"
-                                            "orvala-tool effect info <file.fxo|file.fx>\n",
-                                            RunEffect});
+                                           ToolSubcommandGroup({{kCompileShape, Compile}, {kInfoShape, Info}},
+                                                               "effect needs a subcommand",
+                                                               "unknown effect subcommand"));
 
 } // namespace

@@ -83,6 +83,6 @@ int RunGfx(const std::vector<std::string>& args)
     return result;
 }
 
-const ToolCommandRegistration registration("gfx", {"orvala-tool gfx info\n", RunGfx});
+const ToolCommandRegistration registration("gfx", {ToolUsage({{"gfx info", "", {}, 0, ""}}), RunGfx});
 
 } // namespace

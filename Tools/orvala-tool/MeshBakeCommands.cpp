@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -10,6 +9,8 @@
 #include "CommandRegistry.h"
 #include "DXFramework.h"
 #include "DXMesh/DXMesh.h"
+#include "RecordingDeviceScope.h"
+#include "common/WholeFile.h"
 #include "d3d9/DeviceFactory.h"
 #include "d3d9/d3d9.h"
 #include "d3dx9/d3dx9mesh.h"
@@ -20,49 +21,8 @@
 
 namespace {
 
-const char* const kBakeUsage = "orvala-tool mesh bake-ao <in.x> <out.x>\n";
-const char* const kDumpUsage = "orvala-tool mesh dump <in.x> <base>\n";
-
-std::vector<unsigned char> ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read \"" + path + "\"");
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw std::runtime_error("cannot read \"" + path + "\"");
-    return bytes;
-}
-
-// The framework's device for the length of a command: the recording device.
-class RecordingDevice {
-public:
-    RecordingDevice()
-    {
-        D3DCAPS9 caps{};
-        caps.DeviceType = D3DDEVTYPE_HAL;
-        caps.MaxStreams = 16;
-        D3DPRESENT_PARAMETERS params{};
-        params.BackBufferWidth = 16;
-        params.BackBufferHeight = 16;
-        params.BackBufferFormat = D3DFMT_X8R8G8B8;
-        params.BackBufferCount = 1;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
-        if (CreateRecordingDevice(caps, &params, &device) != D3D_OK)
-            throw std::runtime_error("the recording device could not be made");
-        DXFramework::SetDevice(device);
-    }
-    ~RecordingDevice()
-    {
-        DXFramework::SetDevice(nullptr);
-        device->Release();
-    }
-    RecordingDevice(const RecordingDevice&) = delete;
-    RecordingDevice& operator=(const RecordingDevice&) = delete;
-
-    IDirect3DDevice9* device = nullptr;
-};
+const ToolCommandShape kBakeShape{"mesh bake-ao", "<in.x> <out.x>", {}, 2, ""};
+const ToolCommandShape kDumpShape{"mesh dump", "<in.x> <base>", {}, 2, ""};
 
 // A DXMesh made from a file on disk rather than from the archive; it keeps the file's material
 // records for writing the mesh out again.
@@ -201,7 +161,7 @@ int RunBake(const std::vector<std::string>& args)
 {
     if (args.size() != 2)
         throw ToolUsageError{"mesh bake-ao takes a .x file and the .x file to write"};
-    RecordingDevice device;
+    RecordingDeviceScope device;
     FileMesh mesh(args[0], device.device);
     mesh.Bake_AO_to_Vertex();
     const std::string text = XFileText(mesh);
@@ -215,7 +175,7 @@ int RunDump(const std::vector<std::string>& args)
 {
     if (args.size() != 2)
         throw ToolUsageError{"mesh dump takes a .x file and the base name of the files to write"};
-    RecordingDevice device;
+    RecordingDeviceScope device;
     FileMesh mesh(args[0], device.device);
     mesh.DumpBuffers(args[1]);
     for (const char* extension : {".nfo", ".decl", ".vb", ".ib"})
@@ -224,7 +184,7 @@ int RunDump(const std::vector<std::string>& args)
     return 0;
 }
 
-const ToolCommandRegistration bake("mesh bake-ao", {kBakeUsage, RunBake});
-const ToolCommandRegistration dump("mesh dump", {kDumpUsage, RunDump});
+const ToolCommandRegistration bake("mesh bake-ao", {ToolUsage(kBakeShape), RunBake});
+const ToolCommandRegistration dump("mesh dump", {ToolUsage(kDumpShape), RunDump});
 
 } // namespace

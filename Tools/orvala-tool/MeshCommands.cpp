@@ -1,11 +1,11 @@
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "CommandRegistry.h"
+#include "RecordingDeviceScope.h"
+#include "common/WholeFile.h"
 #include "d3d9/DeviceFactory.h"
 #include "d3d9/d3d9.h"
 #include "d3dx9/d3dx9mesh.h"
@@ -16,18 +16,7 @@
 
 namespace {
 
-const char* const kInfoUsage = "orvala-tool mesh info <file.x>\n";
-
-std::vector<unsigned char> ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read \"" + path + "\"");
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw std::runtime_error("cannot read \"" + path + "\"");
-    return bytes;
-}
+const ToolCommandShape kInfoShape{"mesh info", "<file.x>", {}, 1, ""};
 
 const char* TypeName(BYTE type)
 {
@@ -107,29 +96,15 @@ int RunInfo(const std::vector<std::string>& args)
     if (bytes.size() > 0xFFFFFFFFu)
         throw std::runtime_error("\"" + args[0] + "\" is too large for a mesh file");
 
-    D3DCAPS9 caps{};
-    caps.DeviceType = D3DDEVTYPE_HAL;
-    caps.MaxStreams = 16;
-    D3DPRESENT_PARAMETERS params{};
-    params.BackBufferWidth = 16;
-    params.BackBufferHeight = 16;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.Windowed = TRUE;
-    IDirect3DDevice9* device = nullptr;
-    if (CreateRecordingDevice(caps, &params, &device) != D3D_OK)
-        throw std::runtime_error("the recording device could not be made");
-
+    const RecordingDeviceScope device;
     ID3DXMesh* mesh = nullptr;
     ID3DXBuffer* materials = nullptr;
     DWORD numMaterials = 0;
     std::string error;
     const HRESULT hr = LoadXFileMeshInMemory(bytes.data(), static_cast<DWORD>(bytes.size()),
-                                             D3DXMESH_MANAGED | D3DXMESH_32BIT, device, nullptr, &materials, nullptr,
+                                             D3DXMESH_MANAGED | D3DXMESH_32BIT, device.device, nullptr, &materials, nullptr,
                                              &numMaterials, &mesh, &error);
     if (hr != D3D_OK) {
-        device->Release();
         std::fprintf(stderr, "orvala-tool: cannot load \"%s\": %s\n", args[0].c_str(), error.c_str());
         return 1;
     }
@@ -137,10 +112,9 @@ int RunInfo(const std::vector<std::string>& args)
     PrintMesh(mesh, materials, numMaterials);
     materials->Release();
     mesh->Release();
-    device->Release();
     return 0;
 }
 
-const ToolCommandRegistration info("mesh info", {kInfoUsage, RunInfo});
+const ToolCommandRegistration info("mesh info", {ToolUsage(kInfoShape), RunInfo});
 
 } // namespace

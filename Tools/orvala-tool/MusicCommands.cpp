@@ -17,6 +17,16 @@
 
 namespace {
 
+const ToolCommandShape kRenderShape{
+    "music render", "<score> <out.ogg>",
+    {ToolOption::Text("--wav", "<out.wav>").Needs("one file name").Twice("needs one file name")},
+    2, ""};
+const ToolCommandShape kSectionsShape{"music sections", "<score>", {}, 1, ""};
+const ToolCommandShape kEventsShape{
+    "music events", "<score>",
+    {ToolOption::Text("--voice", "<name>").Needs("one voice name").Twice("needs one voice name")},
+    1, ""};
+
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -31,17 +41,9 @@ void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes
 // fault leaves no output behind.
 int RenderCommand(const std::vector<std::string>& args)
 {
-    std::vector<std::string> paths;
-    std::string wavPath;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--wav") {
-            if (i + 1 == args.size() || !wavPath.empty())
-                throw ToolUsageError{"--wav needs one file name"};
-            wavPath = args[++i];
-        } else {
-            paths.push_back(args[i]);
-        }
-    }
+    const ToolArguments parsed(args, kRenderShape);
+    const std::vector<std::string>& paths = parsed.Operands();
+    const std::string wavPath = parsed.Text("--wav", "");
     if (paths.size() != 2)
         throw ToolUsageError{"music render needs a score and an output file"};
     const synth::Score score = synth::ReadScoreFile(paths[0]);
@@ -85,19 +87,10 @@ std::string RowText(double row)
 // note that glides), a hit by its instrument's name, the velocity from 0 to 1.
 int EventsCommand(const std::vector<std::string>& args)
 {
-    std::vector<std::string> paths;
-    std::string voice;
-    bool voiceGiven = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--voice") {
-            if (i + 1 == args.size() || voiceGiven)
-                throw ToolUsageError{"--voice needs one voice name"};
-            voice = args[++i];
-            voiceGiven = true;
-        } else {
-            paths.push_back(args[i]);
-        }
-    }
+    const ToolArguments parsed(args, kEventsShape);
+    const std::vector<std::string>& paths = parsed.Operands();
+    const std::string voice = parsed.Text("--voice", "");
+    const bool voiceGiven = parsed.Has("--voice");
     if (paths.size() != 1)
         throw ToolUsageError{"music events needs a score"};
     const synth::Score score = synth::ReadScoreFile(paths[0]);
@@ -125,24 +118,9 @@ int EventsCommand(const std::vector<std::string>& args)
     return 0;
 }
 
-int RunMusic(const std::vector<std::string>& args)
-{
-    if (args.empty())
-        throw ToolUsageError{"music needs a subcommand"};
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "render")
-        return RenderCommand(rest);
-    if (args[0] == "sections")
-        return SectionsCommand(rest);
-    if (args[0] == "events")
-        return EventsCommand(rest);
-    throw ToolUsageError{"unknown music subcommand \"" + args[0] + "\""};
-}
-
-const ToolCommandRegistration registration("music",
-                                           {"orvala-tool music render <score> <out.ogg> [--wav <out.wav>]\n"
-                                            "orvala-tool music sections <score>\n"
-                                            "orvala-tool music events <score> [--voice <name>]\n",
-                                            RunMusic});
+const ToolCommandRegistration registration(
+    "music", ToolSubcommandGroup({{kRenderShape, RenderCommand}, {kSectionsShape, SectionsCommand},
+                                  {kEventsShape, EventsCommand}},
+                                 "music needs a subcommand", "unknown music subcommand"));
 
 } // namespace

@@ -39,6 +39,6 @@ int Run(const std::vector<std::string>& args)
     return VolumeCommand(std::vector<std::string>(args.begin() + 1, args.end()));
 }
 
-const ToolCommandRegistration registration("noise", {"orvala-tool noise volume <out.bin>\n", &Run});
+const ToolCommandRegistration registration("noise", {ToolUsage({{"noise volume", "<out.bin>", {}, 1, ""}}), &Run});
 
 } // namespace

@@ -16,28 +16,17 @@
 
 namespace {
 
-struct Size {
-    unsigned width = 0;
-    unsigned height = 0;
-};
+// The pictures' size and the show's clock, as both commands take them.
+const ToolOption kSizeOption = ToolOption::Size("--size", 1, 8192);
+const ToolOption kFpsOption = ToolOption::Whole("--fps", 1, 1000);
 
-Size ParseSize(const std::string& text)
-{
-    const std::size_t x = text.find('x');
-    Size size;
-    char* end = nullptr;
-    if (x != std::string::npos && x > 0 && x + 1 < text.size()) {
-        const unsigned long w = std::strtoul(text.c_str(), &end, 10);
-        const bool wholeWidth = end == text.c_str() + x;
-        const unsigned long h = std::strtoul(text.c_str() + x + 1, &end, 10);
-        if (wholeWidth && *end == '\0' && w > 0 && h > 0 && w <= 8192 && h <= 8192) {
-            size.width = static_cast<unsigned>(w);
-            size.height = static_cast<unsigned>(h);
-            return size;
-        }
-    }
-    throw ToolUsageError{"--size takes WIDTHxHEIGHT, each 1 to 8192 (e.g. 1280x720), not \"" + text + "\""};
-}
+const ToolCommandShape kFrameShape{"frame", "<archive> <seconds> <out.png>", {kSizeOption, kFpsOption}, 3, ""};
+const ToolCommandShape kSheetShape{"sheet",
+                                   "<archive> <out.png>",
+                                   {ToolOption::Number("--every").Shown("S"), ToolOption::Number("--from").Shown("S"),
+                                    kSizeOption, kFpsOption, ToolOption::Whole("--columns", 1, 1000)},
+                                   2,
+                                   ""};
 
 double ParseSeconds(const std::string& text, const char* what)
 {
@@ -46,42 +35,6 @@ double ParseSeconds(const std::string& text, const char* what)
     if (text.empty() || *end != '\0' || !std::isfinite(value))
         throw ToolUsageError{std::string(what) + " takes a number of seconds, not \"" + text + "\""};
     return value;
-}
-
-unsigned ParseFps(const std::string& text)
-{
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value == 0 || value > 1000)
-        throw ToolUsageError{"--fps takes a whole number of frames a second, 1 to 1000, not \"" + text + "\""};
-    return static_cast<unsigned>(value);
-}
-
-// The words after the command: the positional ones in order, and the options with their values.
-struct Arguments {
-    std::vector<std::string> positional;
-    std::vector<std::pair<std::string, std::string>> options;
-};
-
-Arguments Split(const std::vector<std::string>& args, const std::vector<std::string>& known)
-{
-    Arguments result;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i].rfind("--", 0) != 0) {
-            result.positional.push_back(args[i]);
-            continue;
-        }
-        bool isKnown = false;
-        for (const std::string& name : known)
-            isKnown = isKnown || args[i] == name;
-        if (!isKnown)
-            throw ToolUsageError{"unknown option \"" + args[i] + "\""};
-        if (i + 1 == args.size())
-            throw ToolUsageError{args[i] + " needs a value"};
-        result.options.emplace_back(args[i], args[i + 1]);
-        ++i;
-    }
-    return result;
 }
 
 void WritePicture(const std::string& path, const std::vector<unsigned char>& bgra, unsigned width, unsigned height)
@@ -97,23 +50,18 @@ std::string Absolute(const std::string& path)
 
 int FrameCommand(const std::vector<std::string>& args)
 {
-    const Arguments parsed = Split(args, {"--size", "--fps"});
-    if (parsed.positional.size() != 3)
+    const ToolArguments parsed(args, kFrameShape);
+    const std::vector<std::string>& operands = parsed.Operands();
+    if (operands.size() != 3)
         throw ToolUsageError{"frame needs an archive, a time in seconds and an output file"};
-    Size size{1280, 720};
-    unsigned fps = 60;
-    for (const auto& [name, value] : parsed.options) {
-        if (name == "--size")
-            size = ParseSize(value);
-        else
-            fps = ParseFps(value);
-    }
-    const double seconds = ParseSeconds(parsed.positional[1], "the time");
+    const ToolSize size = parsed.Size("--size", {1280, 720});
+    const auto fps = static_cast<unsigned>(parsed.Whole("--fps", 60));
+    const double seconds = ParseSeconds(operands[1], "the time");
     if (seconds < 0.0 || seconds > kShowEndTime)
         throw ToolUsageError{"the time must lie within the show, 0 to 141.5 seconds"};
-    const std::string out = Absolute(parsed.positional[2]);
+    const std::string out = Absolute(operands[2]);
 
-    ShowRecorder show(parsed.positional[0], size.width, size.height, fps);
+    ShowRecorder show(operands[0], size.width, size.height, fps);
     const long frame = show.FrameAt(seconds);
     std::vector<unsigned char> bgra;
     show.Render(frame, bgra);
@@ -140,33 +88,22 @@ void Stamp(std::vector<unsigned char>& sheet, unsigned sheetWidth, const TexImag
 
 int SheetCommand(const std::vector<std::string>& args)
 {
-    const Arguments parsed = Split(args, {"--every", "--from", "--size", "--fps", "--columns"});
-    if (parsed.positional.size() != 2)
+    const ToolArguments parsed(args, kSheetShape);
+    const std::vector<std::string>& operands = parsed.Operands();
+    if (operands.size() != 2)
         throw ToolUsageError{"sheet needs an archive and an output file"};
-    double every = 5.0;
-    double from = 0.0;
-    Size thumb{320, 180};
-    unsigned fps = 60;
-    unsigned columns = 6;
-    for (const auto& [name, value] : parsed.options) {
-        if (name == "--every")
-            every = ParseSeconds(value, "--every");
-        else if (name == "--from")
-            from = ParseSeconds(value, "--from");
-        else if (name == "--size")
-            thumb = ParseSize(value);
-        else if (name == "--fps")
-            fps = ParseFps(value);
-        else
-            columns = ParseFps(value);
-    }
+    const double every = parsed.Number("--every", 5.0);
+    const double from = parsed.Number("--from", 0.0);
+    const ToolSize thumb = parsed.Size("--size", {320, 180});
+    const auto fps = static_cast<unsigned>(parsed.Whole("--fps", 60));
+    auto columns = static_cast<unsigned>(parsed.Whole("--columns", 6));
     if (every < 0.1)
         throw ToolUsageError{"--every takes at least 0.1 seconds"};
     if (from < 0.0 || from >= kShowEndTime)
         throw ToolUsageError{"--from must lie within the show, 0 to 141.5 seconds"};
     if (thumb.width < 64 || thumb.height < 36)
         throw ToolUsageError{"the thumbnails need at least 64x36 pixels to carry their labels"};
-    const std::string out = Absolute(parsed.positional[1]);
+    const std::string out = Absolute(operands[1]);
 
     std::vector<double> times;
     for (long k = 0; from + k * every < kShowEndTime; ++k)
@@ -184,7 +121,7 @@ int SheetCommand(const std::vector<std::string>& args)
     for (std::size_t i = 3; i < sheet.size(); i += 4)
         sheet[i] = 255;
 
-    ShowRecorder show(parsed.positional[0], thumb.width, thumb.height, fps);
+    ShowRecorder show(operands[0], thumb.width, thumb.height, fps);
     const bool terminal = isatty(STDERR_FILENO) != 0;
     std::vector<unsigned char> bgra;
     for (std::size_t i = 0; i < times.size(); ++i) {
@@ -215,9 +152,7 @@ int SheetCommand(const std::vector<std::string>& args)
     return 0;
 }
 
-const ToolCommandRegistration frameRegistration(
-    "frame", {"orvala-tool frame <archive> <seconds> <out.png> [--size WxH] [--fps N]\n", FrameCommand});
-const ToolCommandRegistration sheetRegistration(
-    "sheet", {"orvala-tool sheet <archive> <out.png> [--every S] [--from S] [--size WxH] [--fps N] [--columns N]\n", SheetCommand});
+const ToolCommandRegistration frameRegistration("frame", {ToolUsage(kFrameShape), FrameCommand});
+const ToolCommandRegistration sheetRegistration("sheet", {ToolUsage(kSheetShape), SheetCommand});
 
 } // namespace

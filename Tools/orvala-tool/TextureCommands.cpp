@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "CommandRegistry.h"
+#include "common/WholeFile.h"
 #include "common/texgen/TexGenError.h"
 #include "common/texgen/TexGenRequest.h"
 #include "common/texgen/TexGenerator.h"
@@ -25,10 +25,16 @@
 
 namespace {
 
-const char* const kInspectUsage =
-    "orvala-tool texture info <file>\n"
-    "orvala-tool texture decode <file> <out.png> [--face N] [--slice N] [--level N]\n"
-    "  decode: one level of one cube face or volume slice as the loaders read it, DXT decompressed\n";
+// Cube faces, volume slices and levels count from 0.
+ToolOption IndexOption(const char* name)
+{
+    return ToolOption::Whole(name, 0, 999999999).Takes("needs a number from 0").Needs("a number");
+}
+
+const ToolCommandShape kInfoShape{"texture info", "<file>", {}, 1, ""};
+const ToolCommandShape kDecodeShape{
+    "texture decode", "<file> <out.png>", {IndexOption("--face"), IndexOption("--slice"), IndexOption("--level")},
+    2, "  decode: one level of one cube face or volume slice as the loaders read it, DXT decompressed\n"};
 
 // Writes the whole file beside its final name first, so that a failed write leaves nothing
 // behind and an earlier file of that name stays as it was.
@@ -57,23 +63,15 @@ bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
     return true;
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("orvala-tool: cannot read \"" + path + "\"");
-    }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        throw std::runtime_error("orvala-tool: cannot read \"" + path + "\"");
-    }
-    return bytes;
-}
-
 // The file as the texture loaders read it, before any resampling for a device.
 D3DXImage LoadImage(const std::string& path)
 {
-    const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = ReadWholeFile(path);
+    } catch (const FileReadError& e) {
+        throw std::runtime_error(std::string("orvala-tool: ") + e.what());
+    }
     D3DXImage image;
     if (bytes.empty() || ReadD3DXImage(bytes.data(), static_cast<UINT>(bytes.size()), image) != D3D_OK) {
         throw std::runtime_error("orvala-tool: cannot load \"" + path +
@@ -151,34 +149,14 @@ struct DecodeRequest {
     UINT level = 0;
 };
 
-UINT ParseIndex(const std::string& option, const std::string& text)
-{
-    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](char c) {
-            return c >= '0' && c <= '9';
-        })) {
-        throw ToolUsageError{option + " needs a number from 0, not \"" + text + "\""};
-    }
-    return static_cast<UINT>(std::stoul(text));
-}
-
 DecodeRequest ParseDecode(const std::vector<std::string>& args)
 {
     DecodeRequest request;
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& word = args[i];
-        if (word == "--face" || word == "--slice" || word == "--level") {
-            if (i + 1 == args.size()) {
-                throw ToolUsageError{word + " needs a number"};
-            }
-            UINT value = ParseIndex(word, args[++i]);
-            (word == "--face" ? request.face : word == "--slice" ? request.slice : request.level) = value;
-        } else if (word.size() > 1 && word[0] == '-') {
-            throw ToolUsageError{"unknown option \"" + word + "\""};
-        } else {
-            files.push_back(word);
-        }
-    }
+    const ToolArguments parsed(args, kDecodeShape.options);
+    const std::vector<std::string>& files = parsed.Operands();
+    request.face = static_cast<UINT>(parsed.Whole("--face", 0));
+    request.slice = static_cast<UINT>(parsed.Whole("--slice", 0));
+    request.level = static_cast<UINT>(parsed.Whole("--level", 0));
     if (files.size() != 2) {
         throw ToolUsageError{"texture decode takes a texture file and an output .png"};
     }
@@ -263,6 +241,9 @@ int RunTexture(const std::vector<std::string>& args)
     return 0;
 }
 
-const ToolCommandRegistration registration("texture", {std::string(kTexGenUsage) + kInspectUsage, RunTexture});
+// The usage of `texture gen` is the generator's own, next to its options.
+const ToolCommandRegistration registration("texture",
+                                           {std::string(kTexGenUsage) + ToolUsage({kInfoShape, kDecodeShape}),
+                                            RunTexture});
 
 } // namespace

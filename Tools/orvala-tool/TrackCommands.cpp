@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -14,19 +14,19 @@
 #include "SyncHost.h"
 #include "SyncTimer.h"
 #include "common/TrackText.h"
+#include "common/WholeFile.h"
 #include "sync/Device.h"
 
 namespace {
 
-std::vector<unsigned char> ReadWholeFile(const std::string& path)
+// The track commands name the file alone when it cannot be read, as scripts around them expect.
+std::vector<unsigned char> ReadInput(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    try {
+        return ReadWholeFile(path);
+    } catch (const FileReadError&) {
         throw std::runtime_error("cannot read \"" + path + "\"");
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw std::runtime_error("cannot read \"" + path + "\"");
-    return bytes;
+    }
 }
 
 void WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes)
@@ -73,7 +73,7 @@ int Compile(const std::vector<std::string>& args)
 {
     if (args.size() != 2)
         throw ToolUsageError{"track compile needs a text file and a track file"};
-    const std::vector<unsigned char> text = ReadWholeFile(args[0]);
+    const std::vector<unsigned char> text = ReadInput(args[0]);
     TrackKeys keys;
     try {
         keys = ParseTrackText(std::string(text.begin(), text.end()));
@@ -89,7 +89,7 @@ int Dump(const std::vector<std::string>& args)
 {
     if (args.size() != 1)
         throw ToolUsageError{"track dump needs one track file"};
-    const TrackFileContents contents = ReadTrackFile(ReadWholeFile(args[0]));
+    const TrackFileContents contents = ReadTrackFile(ReadInput(args[0]));
     // A short file is shown as the demo would read it, with a warning.
     if (!contents.hasCount)
         std::fprintf(stderr, "warning: %s is too short to hold a key-frame count\n", args[0].c_str());
@@ -102,23 +102,12 @@ int Dump(const std::vector<std::string>& args)
     return 0;
 }
 
-int RunTrack(const std::vector<std::string>& args)
-{
-    if (args.empty())
-        throw ToolUsageError{"missing track command"};
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (args[0] == "eval")
-        return Eval(rest);
-    if (args[0] == "compile")
-        return Compile(rest);
-    if (args[0] == "dump")
-        return Dump(rest);
-    throw ToolUsageError{"unknown track command \"" + args[0] + "\""};
-}
-
-const ToolCommandRegistration registration("track", {"orvala-tool track eval <archive> <track-name> <row>...\n"
-                                                     "orvala-tool track compile <text> <file.track>\n"
-                                                     "orvala-tool track dump <file.track>\n",
-                                                     RunTrack});
+const ToolCommandRegistration registration(
+    "track", ToolSubcommandGroup({{{"track eval", "<archive> <track-name> <row>...", {},
+                                   std::numeric_limits<std::size_t>::max(), ""},
+                                  Eval},
+                                 {{"track compile", "<text> <file.track>", {}, 2, ""}, Compile},
+                                 {{"track dump", "<file.track>", {}, 1, ""}, Dump}},
+                                "missing track command", "unknown track command"));
 
 } // namespace

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "d3d9/D3DFormatInfo.h"
+#include "d3d9/D3DStateTables.h"
 #include "d3d9/D3DValidation.h"
 #include "d3d9/DeviceFactory.h"
 #include "d3d9/gl/GLAdapter.h"
 #include "d3d9/gl/GLBaseTexture.h"
+#include "d3d9/gl/GLConversions.h"
 #include "d3d9/gl/GLCubeTexture.h"
 #include "d3d9/gl/GLDeviceChild.h"
 #include "d3d9/gl/GLFormat.h"
@@ -38,125 +40,6 @@ std::uint64_t NextShaderId()
     return ++next;
 }
 
-float AsFloat(DWORD bits)
-{
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
-DWORD FloatBits(float f)
-{
-    DWORD bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return bits;
-}
-
-GLenum CompareFunc(DWORD f)
-{
-    switch (f) {
-    case D3DCMP_NEVER: return GL_NEVER;
-    case D3DCMP_LESS: return GL_LESS;
-    case D3DCMP_EQUAL: return GL_EQUAL;
-    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
-    case D3DCMP_GREATER: return GL_GREATER;
-    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
-    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
-    default: return GL_ALWAYS;
-    }
-}
-
-GLenum BlendFactor(DWORD b)
-{
-    switch (b) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-    case D3DBLEND_BLENDFACTOR: return GL_CONSTANT_COLOR;
-    case D3DBLEND_INVBLENDFACTOR: return GL_ONE_MINUS_CONSTANT_COLOR;
-    default: return GL_ONE;
-    }
-}
-
-GLenum BlendOp(DWORD op)
-{
-    switch (op) {
-    case D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-    case D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-    case D3DBLENDOP_MIN: return GL_MIN;
-    case D3DBLENDOP_MAX: return GL_MAX;
-    default: return GL_FUNC_ADD;
-    }
-}
-
-// The source and destination factors of a pair, with D3DBLEND_BOTHSRCALPHA/BOTHINVSRCALPHA
-// (which set both from the source value).
-void BlendPair(DWORD src, DWORD dst, GLenum& glSrc, GLenum& glDst)
-{
-    if (src == D3DBLEND_BOTHSRCALPHA) {
-        glSrc = GL_SRC_ALPHA, glDst = GL_ONE_MINUS_SRC_ALPHA;
-    } else if (src == D3DBLEND_BOTHINVSRCALPHA) {
-        glSrc = GL_ONE_MINUS_SRC_ALPHA, glDst = GL_SRC_ALPHA;
-    } else {
-        glSrc = BlendFactor(src), glDst = BlendFactor(dst);
-    }
-}
-
-GLenum StencilOp(DWORD op)
-{
-    switch (op) {
-    case D3DSTENCILOP_ZERO: return GL_ZERO;
-    case D3DSTENCILOP_REPLACE: return GL_REPLACE;
-    case D3DSTENCILOP_INCRSAT: return GL_INCR;
-    case D3DSTENCILOP_DECRSAT: return GL_DECR;
-    case D3DSTENCILOP_INVERT: return GL_INVERT;
-    case D3DSTENCILOP_INCR: return GL_INCR_WRAP;
-    case D3DSTENCILOP_DECR: return GL_DECR_WRAP;
-    default: return GL_KEEP;
-    }
-}
-
-GLenum AddressMode(DWORD a)
-{
-    switch (a) {
-    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
-    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
-    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    case D3DTADDRESS_MIRRORONCE: return GL_MIRROR_CLAMP_TO_EDGE;
-    default: return GL_REPEAT;
-    }
-}
-
-// Vertices of primitiveCount primitives; 0 for an unknown type.
-UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount, GLenum& mode)
-{
-    switch (type) {
-    case D3DPT_POINTLIST: mode = GL_POINTS; return primitiveCount;
-    case D3DPT_LINELIST: mode = GL_LINES; return primitiveCount * 2;
-    case D3DPT_LINESTRIP: mode = GL_LINE_STRIP; return primitiveCount + 1;
-    case D3DPT_TRIANGLELIST: mode = GL_TRIANGLES; return primitiveCount * 3;
-    case D3DPT_TRIANGLESTRIP: mode = GL_TRIANGLE_STRIP; return primitiveCount + 2;
-    case D3DPT_TRIANGLEFAN: mode = GL_TRIANGLE_FAN; return primitiveCount + 2;
-    default: return 0;
-    }
-}
-
-void ColourToFloats(D3DCOLOR c, float out[4])
-{
-    out[0] = ((c >> 16) & 0xFF) / 255.f;
-    out[1] = ((c >> 8) & 0xFF) / 255.f;
-    out[2] = (c & 0xFF) / 255.f;
-    out[3] = ((c >> 24) & 0xFF) / 255.f;
-}
-
 bool RectInside(const RECT& r, UINT width, UINT height)
 {
     return r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom && r.right <= static_cast<LONG>(width) &&
@@ -168,83 +51,15 @@ RECT WholeRect(const GLSurface* s)
     return RECT{0, 0, static_cast<LONG>(s->Width()), static_cast<LONG>(s->Height())};
 }
 
-// The bytes one vertex element of a D3DDECLTYPE takes.
-std::uint64_t DeclTypeSize(BYTE type)
-{
-    switch (type) {
-    case D3DDECLTYPE_FLOAT1:
-    case D3DDECLTYPE_D3DCOLOR:
-    case D3DDECLTYPE_UBYTE4:
-    case D3DDECLTYPE_SHORT2:
-    case D3DDECLTYPE_UBYTE4N:
-    case D3DDECLTYPE_SHORT2N:
-    case D3DDECLTYPE_USHORT2N:
-    case D3DDECLTYPE_UDEC3:
-    case D3DDECLTYPE_DEC3N:
-    case D3DDECLTYPE_FLOAT16_2:
-        return 4;
-    case D3DDECLTYPE_FLOAT2:
-    case D3DDECLTYPE_SHORT4:
-    case D3DDECLTYPE_SHORT4N:
-    case D3DDECLTYPE_USHORT4N:
-    case D3DDECLTYPE_FLOAT16_4:
-        return 8;
-    case D3DDECLTYPE_FLOAT3:
-        return 12;
-    case D3DDECLTYPE_FLOAT4:
-        return 16;
-    default:
-        return 0;
-    }
-}
-
-// Whether a value names one of Direct3D 9's render states (the enumeration has gaps).
-bool IsRenderState(DWORD state)
-{
-    static const DWORD kStates[] = {7,   8,   9,   14,  15,  16,  19,  20,  22,  23,  24,  25,  26,  27,  28,  29,
-                                    34,  35,  36,  37,  38,  48,  52,  53,  54,  55,  56,  57,  58,  59,  60,  128,
-                                    129, 130, 131, 132, 133, 134, 135, 136, 137, 139, 140, 141, 142, 143, 145, 146,
-                                    147, 148, 151, 152, 154, 155, 156, 157, 158, 159, 160, 161, 162, 163, 165, 166,
-                                    167, 168, 170, 171, 172, 173, 174, 175, 176, 178, 179, 180, 181, 182, 183, 184,
-                                    185, 186, 187, 188, 189, 190, 191, 192, 193, 194, 195, 198, 199, 200, 201, 202,
-                                    203, 204, 205, 206, 207, 208, 209};
-    return std::find(std::begin(kStates), std::end(kStates), state) != std::end(kStates);
-}
-
-// A binding of the device: an internal reference, which the application's counts do not show.
-template <class T>
-void Assign(T*& slot, T* value)
-{
-    if (value)
-        value->AddRefInternal();
-    if (slot)
-        slot->ReleaseInternal();
-    slot = value;
-}
-
-// Binds an object of this device (or nothing) into a slot; a foreign object is an invalid call.
-template <class T, class I>
-HRESULT BindObject(const GLDevice* device, T*& slot, I* object)
-{
-    T* own = nullptr;
-    if (object) {
-        own = dynamic_cast<T*>(object);
-        if (!own || own->Device() != device)
-            return D3DERR_INVALIDCALL;
-    }
-    Assign(slot, own);
-    return D3D_OK;
-}
-
 // Hands the bound object out with a reference for the caller.
 template <class T, class I>
-HRESULT HandOutObject(T* slot, I** out)
+HRESULT HandOutObject(const D3DBinding<T>& slot, I** out)
 {
     if (!out)
         return D3DERR_INVALIDCALL;
-    *out = slot;
-    if (slot)
-        slot->AddRef();
+    *out = slot.Get();
+    if (*out)
+        (*out)->AddRef();
     return D3D_OK;
 }
 
@@ -357,8 +172,7 @@ HRESULT GLDevice::Init(D3DPRESENT_PARAMETERS* params)
     glBindVertexArray(vao_);
     state_.SetVertexArray(vao_);
     glCreateFramebuffers(1, &drawFbo_);
-    glCreateFramebuffers(1, &readScratch_);
-    glCreateFramebuffers(1, &drawScratch_);
+    copier_.CreateFramebuffers();
     glCreateSamplers(static_cast<GLsizei>(samplers_.size()), samplers_.data());
     glCreateBuffers(1, &upBuffer_);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -367,15 +181,6 @@ HRESULT GLDevice::Init(D3DPRESENT_PARAMETERS* params)
     state_.Enable(GL_TEXTURE_CUBE_MAP_SEAMLESS, true);
     state_.BindDrawFramebuffer(drawFbo_);
 
-    if (const char* injected = std::getenv("ORVALA_D3D_DEVICE_LOST")) {
-        const std::string text = injected;
-        const size_t colon = text.find(':');
-        if (colon != std::string::npos && colon > 0) {
-            const long n = std::strtol(text.c_str() + colon + 1, nullptr, 10);
-            if (n > 0)
-                lossCountdown_[text.substr(0, colon)] = static_cast<unsigned>(n);
-        }
-    }
     hr = CreateBackBuffer();
     if (hr < 0)
         return hr;
@@ -409,8 +214,8 @@ HRESULT GLDevice::CreateBackBuffer()
         depth->Release();
         autoDepth_ = depth;
     }
-    Assign(targets_[0], backBuffer_);
-    Assign(depth_, autoDepth_);
+    targets_[0].Set(backBuffer_);
+    depth_.Set(autoDepth_);
     framebufferDirty_ = true;
 
     if (presented_)
@@ -426,9 +231,9 @@ HRESULT GLDevice::CreateBackBuffer()
 
 void GLDevice::ReleaseBackBuffer()
 {
-    for (GLSurface*& target : targets_)
-        Assign(target, static_cast<GLSurface*>(nullptr));
-    Assign(depth_, static_cast<GLSurface*>(nullptr));
+    for (D3DBinding<GLSurface>& target : targets_)
+        target.Clear();
+    depth_.Clear();
     if (backBuffer_)
         backBuffer_->ReleaseInternal();
     if (autoDepth_)
@@ -445,79 +250,23 @@ void GLDevice::ReleaseBoundState()
         t = {};
     }
     for (Stream& s : streams_) {
-        if (s.buffer)
-            s.buffer->ReleaseInternal();
-        s = {};
+        s.buffer.Clear();
+        s.offset = s.stride = 0;
     }
-    Assign(indices_, static_cast<GLIndexBuffer*>(nullptr));
-    Assign(declaration_, static_cast<GLVertexDeclaration*>(nullptr));
-    Assign(vertexShader_, static_cast<GLShader<IDirect3DVertexShader9>*>(nullptr));
-    Assign(pixelShader_, static_cast<GLShader<IDirect3DPixelShader9>*>(nullptr));
+    indices_.Clear();
+    declaration_.Clear();
+    vertexShader_.Clear();
+    pixelShader_.Clear();
     inputsProgram_ = nullptr;
     inputsDeclaration_ = nullptr;
 }
 
 void GLDevice::SetDefaultStates()
 {
-    renderStates_.fill(0);
-    auto rs = [this](D3DRENDERSTATETYPE s, DWORD v) { renderStates_[s] = v; };
-    rs(D3DRS_ZENABLE, params_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE);
-    rs(D3DRS_FILLMODE, D3DFILL_SOLID);
-    rs(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
-    rs(D3DRS_ZWRITEENABLE, TRUE);
-    rs(D3DRS_LASTPIXEL, TRUE);
-    rs(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    rs(D3DRS_DESTBLEND, D3DBLEND_ZERO);
-    rs(D3DRS_CULLMODE, D3DCULL_CCW);
-    rs(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
-    rs(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
-    rs(D3DRS_FOGEND, FloatBits(1.f));
-    rs(D3DRS_FOGDENSITY, FloatBits(1.f));
-    rs(D3DRS_STENCILFAIL, D3DSTENCILOP_KEEP);
-    rs(D3DRS_STENCILZFAIL, D3DSTENCILOP_KEEP);
-    rs(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
-    rs(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
-    rs(D3DRS_STENCILMASK, 0xFFFFFFFF);
-    rs(D3DRS_STENCILWRITEMASK, 0xFFFFFFFF);
-    rs(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
-    rs(D3DRS_CLIPPING, TRUE);
-    rs(D3DRS_LIGHTING, TRUE);
-    rs(D3DRS_COLORVERTEX, TRUE);
-    rs(D3DRS_LOCALVIEWER, TRUE);
-    rs(D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
-    rs(D3DRS_SPECULARMATERIALSOURCE, D3DMCS_COLOR2);
-    rs(D3DRS_POINTSIZE, FloatBits(1.f));
-    rs(D3DRS_POINTSIZE_MIN, FloatBits(1.f));
-    rs(D3DRS_POINTSCALE_A, FloatBits(1.f));
-    rs(D3DRS_MULTISAMPLEANTIALIAS, TRUE);
-    rs(D3DRS_MULTISAMPLEMASK, 0xFFFFFFFF);
-    rs(D3DRS_POINTSIZE_MAX, FloatBits(64.f));
-    rs(D3DRS_COLORWRITEENABLE, 0xF);
-    rs(D3DRS_BLENDOP, D3DBLENDOP_ADD);
-    rs(D3DRS_POSITIONDEGREE, 3);
-    rs(D3DRS_NORMALDEGREE, 1);
-    rs(D3DRS_MINTESSELLATIONLEVEL, FloatBits(1.f));
-    rs(D3DRS_MAXTESSELLATIONLEVEL, FloatBits(1.f));
-    rs(D3DRS_ADAPTIVETESS_Z, FloatBits(1.f));
-    rs(D3DRS_CCW_STENCILFAIL, D3DSTENCILOP_KEEP);
-    rs(D3DRS_CCW_STENCILZFAIL, D3DSTENCILOP_KEEP);
-    rs(D3DRS_CCW_STENCILPASS, D3DSTENCILOP_KEEP);
-    rs(D3DRS_CCW_STENCILFUNC, D3DCMP_ALWAYS);
-    rs(D3DRS_COLORWRITEENABLE1, 0xF);
-    rs(D3DRS_COLORWRITEENABLE2, 0xF);
-    rs(D3DRS_COLORWRITEENABLE3, 0xF);
-    rs(D3DRS_BLENDFACTOR, 0xFFFFFFFF);
-    rs(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
-    rs(D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO);
-    rs(D3DRS_BLENDOPALPHA, D3DBLENDOP_ADD);
+    FillD3DDefaultRenderStates(renderStates_.data(), params_.EnableAutoDepthStencil != FALSE);
     renderStatesDirty_ = true;
-    for (auto& stage : samplerStates_) {
-        stage.fill(0);
-        stage[D3DSAMP_ADDRESSU] = stage[D3DSAMP_ADDRESSV] = stage[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
-        stage[D3DSAMP_MAGFILTER] = stage[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
-        stage[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
-        stage[D3DSAMP_MAXANISOTROPY] = 1;
-    }
+    for (auto& stage : samplerStates_)
+        FillD3DDefaultSamplerStates(stage.data());
     samplersDirty_ = ~0u;
 }
 
@@ -550,8 +299,8 @@ GLDevice::~GLDevice()
             child->DetachFromDevice();
         children_.clear();
         glDeleteVertexArrays(1, &vao_);
-        const GLuint fbos[] = {drawFbo_, readScratch_, drawScratch_};
-        glDeleteFramebuffers(3, fbos);
+        glDeleteFramebuffers(1, &drawFbo_);
+        copier_.DeleteFramebuffers();
         glDeleteSamplers(static_cast<GLsizei>(samplers_.size()), samplers_.data());
         glDeleteBuffers(1, &upBuffer_);
         glDeleteRenderbuffers(1, &presented_);
@@ -621,11 +370,9 @@ GLSurface* GLDevice::OwnSurface(IDirect3DSurface9* surface) const
 
 int GLDevice::StageIndex(DWORD stage)
 {
-    if (stage < 16)
-        return static_cast<int>(stage);
-    if (stage >= D3DVERTEXTEXTURESAMPLER0 && stage <= D3DVERTEXTEXTURESAMPLER3)
-        return static_cast<int>(16 + stage - D3DVERTEXTEXTURESAMPLER0);
-    return -1;
+    // The adapter reports no displacement mapping, so every slot it answers has a texture unit.
+    const int slot = D3DSamplerSlot(GetGLAdapterInfo().caps, stage);
+    return slot >= 0 && static_cast<unsigned>(slot) < kStages ? slot : -1;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -633,18 +380,13 @@ int GLDevice::StageIndex(DWORD stage)
 
 void GLDevice::InjectDeviceLoss(const char* pMethod, unsigned nth)
 {
-    if (pMethod && nth > 0)
-        lossCountdown_[pMethod] = nth;
+    loss_.Arm(pMethod, nth);
 }
 
 bool GLDevice::Lose(const char* method)
 {
-    if (lossCountdown_.empty())
+    if (!loss_.Lose(method))
         return false;
-    auto found = lossCountdown_.find(method);
-    if (found == lossCountdown_.end() || --found->second != 0)
-        return false;
-    lossCountdown_.erase(found);
     lost_ = true;
     lostReported_ = false;
     return true;
@@ -680,9 +422,9 @@ HRESULT GLDevice::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
     activeQuery_ = nullptr;
     // Reset returns the device to its first state: nothing bound.
     ReleaseBoundState();
-    for (GLSurface*& target : targets_)
-        Assign(target, static_cast<GLSurface*>(nullptr));
-    Assign(depth_, static_cast<GLSurface*>(nullptr));
+    for (D3DBinding<GLSurface>& target : targets_)
+        target.Clear();
+    depth_.Clear();
     framebufferDirty_ = true;
     bool defaultAlive = false;
     for (GLDeviceChild* child : children_)
@@ -963,8 +705,8 @@ HRESULT GLDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pR
     } else if (RenderTargetIndex == 0) {
         return D3DERR_INVALIDCALL;
     }
-    if (targets_[RenderTargetIndex] != s) {
-        Assign(targets_[RenderTargetIndex], s);
+    if (targets_[RenderTargetIndex].Get() != s) {
+        targets_[RenderTargetIndex].Set(s);
         framebufferDirty_ = true;
     }
     if (RenderTargetIndex == 0) {
@@ -980,10 +722,10 @@ HRESULT GLDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** p
 {
     if (!ppRenderTarget || RenderTargetIndex >= 4)
         return D3DERR_INVALIDCALL;
-    *ppRenderTarget = targets_[RenderTargetIndex];
-    if (!targets_[RenderTargetIndex])
+    *ppRenderTarget = targets_[RenderTargetIndex].Get();
+    if (!targets_[RenderTargetIndex].Get())
         return D3DERR_NOTFOUND;
-    targets_[RenderTargetIndex]->AddRef();
+    targets_[RenderTargetIndex].Get()->AddRef();
     return D3D_OK;
 }
 
@@ -997,8 +739,8 @@ HRESULT GLDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil)
         if (!s || !s->IsDepthStencil())
             return D3DERR_INVALIDCALL;
     }
-    if (depth_ != s) {
-        Assign(depth_, s);
+    if (depth_.Get() != s) {
+        depth_.Set(s);
         framebufferDirty_ = true;
     }
     return D3D_OK;
@@ -1008,10 +750,10 @@ HRESULT GLDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface)
 {
     if (!ppZStencilSurface)
         return D3DERR_INVALIDCALL;
-    *ppZStencilSurface = depth_;
-    if (!depth_)
+    *ppZStencilSurface = depth_.Get();
+    if (!depth_.Get())
         return D3DERR_NOTFOUND;
-    depth_->AddRef();
+    depth_.Get()->AddRef();
     return D3D_OK;
 }
 
@@ -1039,14 +781,12 @@ HRESULT GLDevice::SetViewport(const D3DVIEWPORT9* pViewport)
 {
     if (Lose("SetViewport"))
         return D3DERR_DEVICELOST;
-    if (!pViewport || !targets_[0])
-        return D3DERR_INVALIDCALL;
-    const D3DVIEWPORT9& v = *pViewport;
-    if (v.Width == 0 || v.Height == 0 || static_cast<std::uint64_t>(v.X) + v.Width > targets_[0]->Width() ||
-        static_cast<std::uint64_t>(v.Y) + v.Height > targets_[0]->Height() || !(v.MinZ >= 0.f && v.MinZ <= 1.f) ||
-        !(v.MaxZ >= 0.f && v.MaxZ <= 1.f))
-        return D3DERR_INVALIDCALL;
-    viewport_ = v;
+    const GLSurface* target = targets_[0].Get();
+    if (const HRESULT hr = CheckD3DViewport(pViewport, target != nullptr, target ? target->Width() : 0,
+                                            target ? target->Height() : 0);
+        hr != D3D_OK)
+        return hr;
+    viewport_ = *pViewport;
     renderStatesDirty_ = true;
     return D3D_OK;
 }
@@ -1063,8 +803,8 @@ HRESULT GLDevice::SetScissorRect(const RECT* pRect)
 {
     if (Lose("SetScissorRect"))
         return D3DERR_DEVICELOST;
-    if (!pRect || pRect->left < 0 || pRect->top < 0 || pRect->right < pRect->left || pRect->bottom < pRect->top)
-        return D3DERR_INVALIDCALL;
+    if (const HRESULT hr = CheckD3DScissorRect(pRect); hr != D3D_OK)
+        return hr;
     scissor_ = *pRect;
     renderStatesDirty_ = true;
     return D3D_OK;
@@ -1082,7 +822,7 @@ HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
 {
     if (Lose("SetRenderState"))
         return D3DERR_DEVICELOST;
-    if (!IsRenderState(State))
+    if (!FindD3DRenderState(State))
         return D3DERR_INVALIDCALL;
     if (renderStates_[State] != Value) {
         renderStates_[State] = Value;
@@ -1093,7 +833,7 @@ HRESULT GLDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
 
 HRESULT GLDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
 {
-    if (!pValue || !IsRenderState(State))
+    if (!pValue || !FindD3DRenderState(State))
         return D3DERR_INVALIDCALL;
     *pValue = renderStates_[State];
     return D3D_OK;
@@ -1141,7 +881,7 @@ HRESULT GLDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD
     if (Lose("SetSamplerState"))
         return D3DERR_DEVICELOST;
     const int stage = StageIndex(Sampler);
-    if (stage < 0 || Type == 0 || static_cast<DWORD>(Type) >= kSamplerStates)
+    if (stage < 0 || !FindD3DSamplerState(Type))
         return D3DERR_INVALIDCALL;
     DWORD& slot = samplerStates_[static_cast<size_t>(stage)][Type];
     if (slot != Value) {
@@ -1154,7 +894,7 @@ HRESULT GLDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD
 HRESULT GLDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue)
 {
     const int stage = StageIndex(Sampler);
-    if (stage < 0 || !pValue || Type == 0 || static_cast<DWORD>(Type) >= kSamplerStates)
+    if (stage < 0 || !pValue || !FindD3DSamplerState(Type))
         return D3DERR_INVALIDCALL;
     *pValue = samplerStates_[static_cast<size_t>(stage)][Type];
     return D3D_OK;
@@ -1164,7 +904,7 @@ HRESULT GLDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl)
 {
     if (Lose("SetVertexDeclaration"))
         return D3DERR_DEVICELOST;
-    return BindObject(this, declaration_, pDecl);
+    return D3DBindObject(this, declaration_, pDecl);
 }
 
 HRESULT GLDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl)
@@ -1177,16 +917,18 @@ HRESULT GLDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pSt
 {
     if (Lose("SetStreamSource"))
         return D3DERR_DEVICELOST;
-    if (StreamNumber >= streams_.size())
-        return D3DERR_INVALIDCALL;
+    if (const HRESULT hr = CheckD3DStreamSource(GetGLAdapterInfo().caps, StreamNumber, pStreamData != nullptr,
+                                                OffsetInBytes, Stride);
+        hr != D3D_OK)
+        return hr;
     GLVertexBuffer* b = nullptr;
     if (pStreamData) {
         b = dynamic_cast<GLVertexBuffer*>(pStreamData);
-        if (!b || b->Device() != this || (OffsetInBytes % 4) != 0 || Stride > 2048)
+        if (!b || b->Device() != this)
             return D3DERR_INVALIDCALL;
     }
     Stream& s = streams_[StreamNumber];
-    Assign(s.buffer, b);
+    s.buffer.Set(b);
     s.offset = OffsetInBytes;
     s.stride = Stride;
     return D3D_OK;
@@ -1198,9 +940,9 @@ HRESULT GLDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** pp
     if (StreamNumber >= streams_.size() || !ppStreamData || !pOffsetInBytes || !pStride)
         return D3DERR_INVALIDCALL;
     const Stream& s = streams_[StreamNumber];
-    *ppStreamData = s.buffer;
-    if (s.buffer)
-        s.buffer->AddRef();
+    *ppStreamData = s.buffer.Get();
+    if (s.buffer.Get())
+        s.buffer.Get()->AddRef();
     *pOffsetInBytes = s.offset;
     *pStride = s.stride;
     return D3D_OK;
@@ -1210,7 +952,7 @@ HRESULT GLDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData)
 {
     if (Lose("SetIndices"))
         return D3DERR_DEVICELOST;
-    return BindObject(this, indices_, pIndexData);
+    return D3DBindObject(this, indices_, pIndexData);
 }
 
 HRESULT GLDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData)
@@ -1222,7 +964,7 @@ HRESULT GLDevice::SetVertexShader(IDirect3DVertexShader9* pShader)
 {
     if (Lose("SetVertexShader"))
         return D3DERR_DEVICELOST;
-    return BindObject(this, vertexShader_, pShader);
+    return D3DBindObject(this, vertexShader_, pShader);
 }
 
 HRESULT GLDevice::GetVertexShader(IDirect3DVertexShader9** ppShader)
@@ -1234,7 +976,7 @@ HRESULT GLDevice::SetPixelShader(IDirect3DPixelShader9* pShader)
 {
     if (Lose("SetPixelShader"))
         return D3DERR_DEVICELOST;
-    return BindObject(this, pixelShader_, pShader);
+    return D3DBindObject(this, pixelShader_, pShader);
 }
 
 HRESULT GLDevice::GetPixelShader(IDirect3DPixelShader9** ppShader)
@@ -1273,8 +1015,8 @@ HRESULT GLDevice::ApplyFramebuffer()
     framebufferDirty_ = false;
     GLenum buffers[4] = {GL_NONE, GL_NONE, GL_NONE, GL_NONE};
     for (GLenum i = 0; i < 4; ++i) {
-        if (targets_[i]) {
-            targets_[i]->Attach(drawFbo_, GL_COLOR_ATTACHMENT0 + i);
+        if (targets_[i].Get()) {
+            targets_[i].Get()->Attach(drawFbo_, GL_COLOR_ATTACHMENT0 + i);
             buffers[i] = GL_COLOR_ATTACHMENT0 + i;
         } else {
             glNamedFramebufferRenderbuffer(drawFbo_, GL_COLOR_ATTACHMENT0 + i, GL_RENDERBUFFER, 0);
@@ -1282,10 +1024,10 @@ HRESULT GLDevice::ApplyFramebuffer()
     }
     glNamedFramebufferDrawBuffers(drawFbo_, 4, buffers);
     glNamedFramebufferRenderbuffer(drawFbo_, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
-    if (depth_)
-        depth_->Attach(drawFbo_, GLDepthAttachment(depth_->Format()));
+    if (GLSurface* depth = depth_.Get())
+        depth->Attach(drawFbo_, GLDepthAttachment(depth->Format()));
     framebufferComplete_ =
-        targets_[0] && glCheckNamedFramebufferStatus(drawFbo_, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        targets_[0].Get() && glCheckNamedFramebufferStatus(drawFbo_, GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     return framebufferComplete_ ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
@@ -1305,7 +1047,7 @@ void GLDevice::ApplyRenderStates()
 
     state_.Enable(GL_DEPTH_TEST, rs[D3DRS_ZENABLE] != D3DZB_FALSE);
     state_.DepthMask(rs[D3DRS_ZWRITEENABLE] != FALSE);
-    state_.DepthFunc(CompareFunc(rs[D3DRS_ZFUNC]));
+    state_.DepthFunc(GLCompareFunc(rs[D3DRS_ZFUNC]));
 
     state_.FrontFace(kClockwiseOnScreen);
     state_.Enable(GL_CULL_FACE, rs[D3DRS_CULLMODE] == D3DCULL_CW || rs[D3DRS_CULLMODE] == D3DCULL_CCW);
@@ -1314,32 +1056,32 @@ void GLDevice::ApplyRenderStates()
                        : rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
                                                                  : GL_FILL);
 
-    const float bias = AsFloat(rs[D3DRS_DEPTHBIAS]);
-    const float slope = AsFloat(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
+    const float bias = D3DBitsAsFloat(rs[D3DRS_DEPTHBIAS]);
+    const float slope = D3DBitsAsFloat(rs[D3DRS_SLOPESCALEDEPTHBIAS]);
     const bool offset = bias != 0.f || slope != 0.f;
     state_.Enable(GL_POLYGON_OFFSET_FILL, offset);
     state_.Enable(GL_POLYGON_OFFSET_LINE, offset);
     state_.Enable(GL_POLYGON_OFFSET_POINT, offset);
     if (offset) {
         // Direct3D's bias is in depth units; GL's unit is the depth buffer's resolution.
-        const float resolution = depth_ && depth_->Format() == D3DFMT_D16 ? 65535.f : 16777215.f;
+        const float resolution = depth_.Get() && depth_.Get()->Format() == D3DFMT_D16 ? 65535.f : 16777215.f;
         state_.PolygonOffset(slope, bias * resolution);
     }
 
     state_.Enable(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != FALSE);
     GLenum srcRgb, dstRgb, srcAlpha, dstAlpha;
-    BlendPair(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], srcRgb, dstRgb);
-    GLenum opRgb = BlendOp(rs[D3DRS_BLENDOP]), opAlpha = opRgb;
+    GLBlendPair(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], srcRgb, dstRgb);
+    GLenum opRgb = GLBlendOp(rs[D3DRS_BLENDOP]), opAlpha = opRgb;
     if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
-        BlendPair(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], srcAlpha, dstAlpha);
-        opAlpha = BlendOp(rs[D3DRS_BLENDOPALPHA]);
+        GLBlendPair(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], srcAlpha, dstAlpha);
+        opAlpha = GLBlendOp(rs[D3DRS_BLENDOPALPHA]);
     } else {
         srcAlpha = srcRgb, dstAlpha = dstRgb;
     }
     state_.BlendFunc(srcRgb, dstRgb, srcAlpha, dstAlpha);
     state_.BlendEquation(opRgb, opAlpha);
     float factor[4];
-    ColourToFloats(rs[D3DRS_BLENDFACTOR], factor);
+    D3DColourToFloats(rs[D3DRS_BLENDFACTOR], factor);
     state_.BlendColor(factor);
     state_.ColorMask(0, rs[D3DRS_COLORWRITEENABLE]);
     state_.ColorMask(1, rs[D3DRS_COLORWRITEENABLE1]);
@@ -1351,22 +1093,22 @@ void GLDevice::ApplyRenderStates()
     if (stencil) {
         const GLint ref = static_cast<GLint>(rs[D3DRS_STENCILREF] & 0xFF);
         const GLuint mask = rs[D3DRS_STENCILMASK];
-        state_.StencilFunc(GL_FRONT, CompareFunc(rs[D3DRS_STENCILFUNC]), ref, mask);
-        state_.StencilOp(GL_FRONT, StencilOp(rs[D3DRS_STENCILFAIL]), StencilOp(rs[D3DRS_STENCILZFAIL]),
-                         StencilOp(rs[D3DRS_STENCILPASS]));
+        state_.StencilFunc(GL_FRONT, GLCompareFunc(rs[D3DRS_STENCILFUNC]), ref, mask);
+        state_.StencilOp(GL_FRONT, GLStencilOp(rs[D3DRS_STENCILFAIL]), GLStencilOp(rs[D3DRS_STENCILZFAIL]),
+                         GLStencilOp(rs[D3DRS_STENCILPASS]));
         // Two-sided mode gives counter-clockwise (back) faces the CCW_ states.
         const bool twoSided = rs[D3DRS_TWOSIDEDSTENCILMODE] != FALSE;
-        state_.StencilFunc(GL_BACK, CompareFunc(rs[twoSided ? D3DRS_CCW_STENCILFUNC : D3DRS_STENCILFUNC]), ref, mask);
-        state_.StencilOp(GL_BACK, StencilOp(rs[twoSided ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL]),
-                         StencilOp(rs[twoSided ? D3DRS_CCW_STENCILZFAIL : D3DRS_STENCILZFAIL]),
-                         StencilOp(rs[twoSided ? D3DRS_CCW_STENCILPASS : D3DRS_STENCILPASS]));
+        state_.StencilFunc(GL_BACK, GLCompareFunc(rs[twoSided ? D3DRS_CCW_STENCILFUNC : D3DRS_STENCILFUNC]), ref, mask);
+        state_.StencilOp(GL_BACK, GLStencilOp(rs[twoSided ? D3DRS_CCW_STENCILFAIL : D3DRS_STENCILFAIL]),
+                         GLStencilOp(rs[twoSided ? D3DRS_CCW_STENCILZFAIL : D3DRS_STENCILZFAIL]),
+                         GLStencilOp(rs[twoSided ? D3DRS_CCW_STENCILPASS : D3DRS_STENCILPASS]));
     }
     state_.StencilWriteMask(rs[D3DRS_STENCILWRITEMASK]);
     const bool sampleMask = rs[D3DRS_MULTISAMPLEMASK] != 0xFFFFFFFF;
     state_.Enable(GL_SAMPLE_MASK, sampleMask);
     if (sampleMask)
         state_.SampleMask(rs[D3DRS_MULTISAMPLEMASK]);
-    rs[D3DRS_MULTISAMPLEANTIALIAS] ? glEnable(GL_MULTISAMPLE) : glDisable(GL_MULTISAMPLE);
+    state_.Enable(GL_MULTISAMPLE, rs[D3DRS_MULTISAMPLEANTIALIAS] != FALSE);
 }
 
 void GLDevice::ApplySamplers()
@@ -1384,11 +1126,11 @@ void GLDevice::ApplySamplers()
             samplersDirty_ &= ~(1u << stage);
             const auto& s = samplerStates_[stage];
             const GLuint sampler = samplers_[stage];
-            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSU])));
-            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSV])));
-            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(AddressMode(s[D3DSAMP_ADDRESSW])));
+            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(GLAddressMode(s[D3DSAMP_ADDRESSU])));
+            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(GLAddressMode(s[D3DSAMP_ADDRESSV])));
+            glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, static_cast<GLint>(GLAddressMode(s[D3DSAMP_ADDRESSW])));
             float border[4];
-            ColourToFloats(s[D3DSAMP_BORDERCOLOR], border);
+            D3DColourToFloats(s[D3DSAMP_BORDERCOLOR], border);
             glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
             const bool magLinear = s[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR;
             const bool minLinear = s[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
@@ -1399,7 +1141,7 @@ void GLDevice::ApplySamplers()
             else if (s[D3DSAMP_MIPFILTER] >= D3DTEXF_LINEAR)
                 min = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
             glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(min));
-            glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, AsFloat(s[D3DSAMP_MIPMAPLODBIAS]));
+            glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, D3DBitsAsFloat(s[D3DSAMP_MIPMAPLODBIAS]));
             glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(s[D3DSAMP_MAXMIPLEVEL]));
             if (anisotropy) {
                 const bool aniso =
@@ -1414,14 +1156,14 @@ void GLDevice::ApplySamplers()
 
 void GLDevice::ApplyVertexInputs(const GLProgram& program)
 {
-    if (inputsProgram_ != &program || inputsDeclaration_ != declaration_) {
+    if (inputsProgram_ != &program || inputsDeclaration_ != declaration_.Get()) {
         inputsProgram_ = &program;
-        inputsDeclaration_ = declaration_;
+        inputsDeclaration_ = declaration_.Get();
         std::uint32_t enabled = 0;
         for (const GLProgram::Input& input : program.Inputs()) {
             if (input.location >= GLStateCache::kAttribs)
                 continue;
-            const GLVertexDeclaration::Element* e = declaration_->Find(input.usage, input.usageIndex);
+            const GLVertexDeclaration::Element* e = declaration_.Get()->Find(input.usage, input.usageIndex);
             if (!e)
                 continue; // the shader reads GL's default (0, 0, 0, 1)
             const bool integer = input.integer && e->type != GL_FLOAT && e->type != GL_HALF_FLOAT && !e->normalized &&
@@ -1436,20 +1178,21 @@ void GLDevice::ApplyVertexInputs(const GLProgram& program)
     }
     for (unsigned stream = 0; stream < streams_.size(); ++stream) {
         const Stream& s = streams_[stream];
-        state_.VertexBuffer(stream, s.buffer ? s.buffer->Name() : 0, s.offset, static_cast<GLsizei>(s.stride));
+        state_.VertexBuffer(stream, s.buffer.Get() ? s.buffer.Get()->Name() : 0, s.offset, static_cast<GLsizei>(s.stride));
     }
 }
 
 HRESULT GLDevice::PrepareDraw(GLProgram*& program)
 {
-    if (!vertexShader_ || !pixelShader_ || !declaration_)
+    const auto* vertexShader = vertexShader_.Get();
+    const auto* pixelShader = pixelShader_.Get();
+    if (!vertexShader || !pixelShader || !declaration_.Get())
         return D3DERR_INVALIDCALL; // no fixed-function pipeline: shaders and a declaration are needed
     MakeCurrent();
-    if (!lastProgram_ || lastVertexId_ != vertexShader_->Id() || lastPixelId_ != pixelShader_->Id()) {
-        lastProgram_ =
-            &programs_.Get(vertexShader_->Id(), vertexShader_->Name(), pixelShader_->Id(), pixelShader_->Name());
-        lastVertexId_ = vertexShader_->Id();
-        lastPixelId_ = pixelShader_->Id();
+    if (!lastProgram_ || lastVertexId_ != vertexShader->Id() || lastPixelId_ != pixelShader->Id()) {
+        lastProgram_ = &programs_.Get(vertexShader->Id(), vertexShader->Name(), pixelShader->Id(), pixelShader->Name());
+        lastVertexId_ = vertexShader->Id();
+        lastPixelId_ = pixelShader->Id();
     }
     GLProgram& p = *lastProgram_;
     if (!p.Name()) {
@@ -1462,8 +1205,8 @@ HRESULT GLDevice::PrepareDraw(GLProgram*& program)
     ApplyRenderStates();
     state_.UseProgram(p.Name());
     p.SyncUniforms(uniforms_);
-    p.SetPixelOffset(1.f / static_cast<float>(targets_[0]->Width()), -1.f / static_cast<float>(targets_[0]->Height()));
-    p.SetPointSize(AsFloat(renderStates_[D3DRS_POINTSIZE]));
+    p.SetPixelOffset(1.f / static_cast<float>(targets_[0].Get()->Width()), -1.f / static_cast<float>(targets_[0].Get()->Height()));
+    p.SetPointSize(D3DBitsAsFloat(renderStates_[D3DRS_POINTSIZE]));
     ApplyVertexInputs(p);
     ApplySamplers();
     program = &p;
@@ -1472,18 +1215,18 @@ HRESULT GLDevice::PrepareDraw(GLProgram*& program)
 
 void GLDevice::MarkTargetsDrawn()
 {
-    for (GLSurface* target : targets_)
-        if (target)
-            target->MarkDrawn();
+    for (const D3DBinding<GLSurface>& target : targets_)
+        if (target.Get())
+            target.Get()->MarkDrawn();
 }
 
 HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT baseVertex, UINT start)
 {
     GLenum mode = 0;
-    const UINT count = VertexCount(type, primitiveCount, mode);
+    const UINT count = GLPrimitiveVertexCount(type, primitiveCount, mode);
     if (count == 0 && primitiveCount != 0)
         return D3DERR_INVALIDCALL;
-    if (indexed && !indices_)
+    if (indexed && !indices_.Get())
         return D3DERR_INVALIDCALL;
     if (lost_ || primitiveCount == 0)
         return D3D_OK;
@@ -1492,13 +1235,13 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed,
     if (hr < 0)
         return hr;
     if (indexed) {
-        const bool wide = indices_->Format() == D3DFMT_INDEX32;
+        const bool wide = indices_.Get()->Format() == D3DFMT_INDEX32;
         const std::uint64_t size = wide ? 4 : 2;
         D3DINDEXBUFFER_DESC desc{};
-        indices_->GetDesc(&desc);
+        indices_.Get()->GetDesc(&desc);
         if ((std::uint64_t{start} + count) * size > desc.Size)
             return D3DERR_INVALIDCALL;
-        state_.ElementBuffer(indices_->Name());
+        state_.ElementBuffer(indices_.Get()->Name());
         glDrawElementsBaseVertex(mode, static_cast<GLsizei>(count), wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                  reinterpret_cast<const void*>(static_cast<std::uintptr_t>(start * size)), baseVertex);
     } else {
@@ -1510,17 +1253,17 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed,
 
 HRESULT GLDevice::CheckVertices(std::uint64_t first, std::uint64_t count) const
 {
-    if (!declaration_)
+    if (!declaration_.Get())
         return D3DERR_INVALIDCALL;
     // Every stream the declaration reads must be bound and hold every vertex drawn: GL would read
     // past the buffer's end otherwise.
-    for (const GLVertexDeclaration::Element& element : declaration_->Elements()) {
+    for (const GLVertexDeclaration::Element& element : declaration_.Get()->Elements()) {
         const Stream& stream = streams_[element.d3d.Stream];
-        if (!stream.buffer)
+        if (!stream.buffer.Get())
             return D3DERR_INVALIDCALL;
         D3DVERTEXBUFFER_DESC desc{};
-        stream.buffer->GetDesc(&desc);
-        const std::uint64_t end = stream.offset + std::uint64_t{element.d3d.Offset} + DeclTypeSize(element.d3d.Type) +
+        stream.buffer.Get()->GetDesc(&desc);
+        const std::uint64_t end = stream.offset + std::uint64_t{element.d3d.Offset} + D3DDeclTypeSize(element.d3d.Type) +
                                   (first + count - 1) * std::uint64_t{stream.stride};
         if (end > desc.Size)
             return D3DERR_INVALIDCALL;
@@ -1533,7 +1276,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
     if (Lose("DrawPrimitive"))
         return D3DERR_DEVICELOST;
     GLenum mode = 0;
-    const UINT count = VertexCount(PrimitiveType, PrimitiveCount, mode);
+    const UINT count = GLPrimitiveVertexCount(PrimitiveType, PrimitiveCount, mode);
     if (PrimitiveCount == 0 || count == 0 || CheckVertices(StartVertex, count) < 0)
         return D3DERR_INVALIDCALL;
     return Draw(PrimitiveType, PrimitiveCount, false, 0, StartVertex);
@@ -1559,13 +1302,13 @@ HRESULT GLDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Primitive
     if (Lose("DrawPrimitiveUP"))
         return D3DERR_DEVICELOST;
     GLenum mode = 0;
-    const UINT count = VertexCount(PrimitiveType, PrimitiveCount, mode);
+    const UINT count = GLPrimitiveVertexCount(PrimitiveType, PrimitiveCount, mode);
     if (!pVertexStreamZeroData || VertexStreamZeroStride == 0 || PrimitiveCount == 0 || count == 0)
         return D3DERR_INVALIDCALL;
     // As in Direct3D 9, stream 0 is unset afterwards.
     Stream& s0 = streams_[0];
-    Assign(s0.buffer, static_cast<GLVertexBuffer*>(nullptr));
-    s0 = {};
+    s0.buffer.Clear();
+    s0.offset = s0.stride = 0;
     if (lost_ || PrimitiveCount == 0)
         return D3D_OK;
     MakeCurrent();
@@ -1588,14 +1331,9 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
 {
     if (Lose("Clear"))
         return D3DERR_DEVICELOST;
-    if ((Count != 0 && !pRects) || (Flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) || Flags == 0)
-        return D3DERR_INVALIDCALL;
-    if ((Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !depth_)
-        return D3DERR_INVALIDCALL;
-    if ((Flags & D3DCLEAR_STENCIL) && depth_->Format() != D3DFMT_D24S8)
-        return D3DERR_INVALIDCALL;
-    if (Z < 0.f || Z > 1.f)
-        return D3DERR_INVALIDCALL;
+    if (const HRESULT hr = CheckD3DClear(Count, pRects, Flags, Z, depth_.Get() ? depth_.Get()->Format() : D3DFMT_UNKNOWN);
+        hr != D3D_OK)
+        return hr;
     if (lost_)
         return D3D_OK;
     MakeCurrent();
@@ -1619,7 +1357,7 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
         area.bottom = std::min(area.bottom, scissor_.bottom);
     }
     float colour[4];
-    ColourToFloats(Color, colour);
+    D3DColourToFloats(Color, colour);
     const DWORD rects = Count == 0 ? 1 : Count;
     for (DWORD r = 0; r < rects; ++r) {
         RECT box = area;
@@ -1634,7 +1372,7 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
         state_.Scissor(box.left, box.top, box.right - box.left, box.bottom - box.top);
         if (Flags & D3DCLEAR_TARGET)
             for (GLint i = 0; i < 4; ++i)
-                if (targets_[static_cast<size_t>(i)])
+                if (targets_[static_cast<size_t>(i)].Get())
                     glClearNamedFramebufferfv(drawFbo_, GL_COLOR, i, colour);
         const GLint s = static_cast<GLint>(Stencil & 0xFF);
         if ((Flags & D3DCLEAR_ZBUFFER) && (Flags & D3DCLEAR_STENCIL))
@@ -1655,77 +1393,7 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
 void GLDevice::ClearNewSurface(GLSurface* surface)
 {
     MakeCurrent();
-    renderStatesDirty_ = true;
-    state_.Enable(GL_SCISSOR_TEST, false);
-    if (surface->IsDepthStencil()) {
-        surface->Attach(drawScratch_, GLDepthAttachment(surface->Format()));
-        state_.DepthMask(true);
-        state_.StencilWriteMask(0xFF);
-        glNamedFramebufferDrawBuffer(drawScratch_, GL_NONE);
-        if (surface->Format() == D3DFMT_D24S8)
-            glClearNamedFramebufferfi(drawScratch_, GL_DEPTH_STENCIL, 0, 1.f, 0);
-        else {
-            const float one = 1.f;
-            glClearNamedFramebufferfv(drawScratch_, GL_DEPTH, 0, &one);
-        }
-    } else {
-        const float black[4] = {0, 0, 0, 0};
-        surface->Attach(drawScratch_, GL_COLOR_ATTACHMENT0);
-        glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
-        state_.ColorMask(0, 0xF);
-        glClearNamedFramebufferfv(drawScratch_, GL_COLOR, 0, black);
-    }
-    DetachScratch();
-}
-
-void GLDevice::DetachScratch()
-{
-    for (GLuint fbo : {readScratch_, drawScratch_}) {
-        glNamedFramebufferRenderbuffer(fbo, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
-        glNamedFramebufferRenderbuffer(fbo, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, 0);
-    }
-}
-
-void GLDevice::Blit(GLSurface* src, const RECT& s, GLSurface* dst, const RECT& d, GLbitfield mask, GLenum filter)
-{
-    const GLenum attachment = mask == GL_COLOR_BUFFER_BIT ? GL_COLOR_ATTACHMENT0 : GLDepthAttachment(src->Format());
-    src->Attach(readScratch_, attachment);
-    dst->Attach(drawScratch_, attachment);
-    if (mask == GL_COLOR_BUFFER_BIT) {
-        glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
-        glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
-    }
-    // Blits pass the scissor test and the write masks: open them for the copy.
-    renderStatesDirty_ = true;
-    state_.Enable(GL_SCISSOR_TEST, false);
-    state_.ColorMask(0, 0xF);
-    state_.DepthMask(true);
-    state_.StencilWriteMask(0xFF);
-    glBlitNamedFramebuffer(readScratch_, drawScratch_, s.left, s.top, s.right, s.bottom, d.left, d.top, d.right,
-                           d.bottom, mask, filter);
-    DetachScratch();
-    dst->MarkDrawn();
-}
-
-GLuint GLDevice::ResolvedCopy(GLSurface* surface, GLuint& temporary)
-{
-    // A single-sample copy of a multisampled colour surface, attached to readScratch_.
-    const GLFormat* gl = FindGLFormat(surface->Format());
-    glCreateRenderbuffers(1, &temporary);
-    glNamedRenderbufferStorage(temporary, gl->internalFormat, static_cast<GLsizei>(surface->Width()),
-                               static_cast<GLsizei>(surface->Height()));
-    surface->Attach(readScratch_, GL_COLOR_ATTACHMENT0);
-    glNamedFramebufferRenderbuffer(drawScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, temporary);
-    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
-    glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
-    renderStatesDirty_ = true;
-    state_.Enable(GL_SCISSOR_TEST, false);
-    state_.ColorMask(0, 0xF);
-    const GLint w = static_cast<GLint>(surface->Width()), h = static_cast<GLint>(surface->Height());
-    glBlitNamedFramebuffer(readScratch_, drawScratch_, 0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    DetachScratch();
-    glNamedFramebufferRenderbuffer(readScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, temporary);
-    return temporary;
+    copier_.ClearNew(surface);
 }
 
 HRESULT GLDevice::ReadSurface(GLSurface* surface, std::uint8_t* bits, UINT pitch)
@@ -1735,22 +1403,7 @@ HRESULT GLDevice::ReadSurface(GLSurface* surface, std::uint8_t* bits, UINT pitch
     if (!gl || !info || gl->compressed || surface->IsDepthStencil() || !surface->HasGLImage())
         return D3DERR_INVALIDCALL;
     MakeCurrent();
-    GLuint temporary = 0;
-    if (surface->Samples() > 0)
-        ResolvedCopy(surface, temporary);
-    else
-        surface->Attach(readScratch_, GL_COLOR_ATTACHMENT0);
-    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
-    state_.BindReadFramebuffer(readScratch_);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(pitch / info->bytes));
-    // Rows from GL's row 0, which is the top: the device draws with an upper-left origin.
-    glReadPixels(0, 0, static_cast<GLsizei>(surface->Width()), static_cast<GLsizei>(surface->Height()), gl->format,
-                 gl->type, bits);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    DetachScratch();
-    if (temporary)
-        glDeleteRenderbuffers(1, &temporary);
+    copier_.Read(surface, gl->format, gl->type, static_cast<GLint>(pitch / info->bytes), bits);
     return D3D_OK;
 }
 
@@ -1761,29 +1414,7 @@ HRESULT GLDevice::WriteSurface(GLSurface* surface, const std::uint8_t* bits, UIN
     if (!gl || !info || gl->compressed || surface->IsDepthStencil() || !surface->HasGLImage())
         return D3DERR_INVALIDCALL;
     MakeCurrent();
-    // Through a texture of the memory's contents, blitted onto the surface.
-    GLuint texture = 0;
-    glCreateTextures(GL_TEXTURE_2D, 1, &texture);
-    glTextureStorage2D(texture, 1, gl->internalFormat, static_cast<GLsizei>(surface->Width()),
-                       static_cast<GLsizei>(surface->Height()));
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(pitch / info->bytes));
-    glTextureSubImage2D(texture, 0, 0, 0, static_cast<GLsizei>(surface->Width()),
-                        static_cast<GLsizei>(surface->Height()), gl->format, gl->type, bits);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glNamedFramebufferTexture(readScratch_, GL_COLOR_ATTACHMENT0, texture, 0);
-    surface->Attach(drawScratch_, GL_COLOR_ATTACHMENT0);
-    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
-    glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
-    renderStatesDirty_ = true;
-    state_.Enable(GL_SCISSOR_TEST, false);
-    state_.ColorMask(0, 0xF);
-    const GLint w = static_cast<GLint>(surface->Width()), h = static_cast<GLint>(surface->Height());
-    glBlitNamedFramebuffer(readScratch_, drawScratch_, 0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    DetachScratch();
-    state_.ForgetTexture(texture);
-    glDeleteTextures(1, &texture);
-    surface->MarkDrawn();
+    copier_.Write(surface, gl->internalFormat, gl->format, gl->type, static_cast<GLint>(pitch / info->bytes), bits);
     return D3D_OK;
 }
 
@@ -1830,7 +1461,7 @@ HRESULT GLDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
         if (lost_)
             return D3D_OK;
         MakeCurrent();
-        Blit(src, s, dst, d, FindGLFormat(src->Format())->attachmentBits, GL_NEAREST);
+        copier_.Blit(src, s, dst, d, FindGLFormat(src->Format())->attachmentBits, GL_NEAREST);
         return D3D_OK;
     }
     if (!dst->IsRenderTarget() || !dst->HasGLImage())
@@ -1860,27 +1491,18 @@ HRESULT GLDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
         const std::uint8_t* bits = src->CpuBits(&pitch);
         hr = WriteSurface(staging, bits, pitch);
         if (hr >= 0)
-            Blit(staging, s, dst, d, GL_COLOR_BUFFER_BIT, filter);
+            copier_.Blit(staging, s, dst, d, GL_COLOR_BUFFER_BIT, filter);
         staging->Release();
         return hr;
     }
     if (src->Samples() > 0 && (scaled || dst->Samples() != 0)) {
         // Resolve first; GL blits out of a multisampled buffer only 1:1.
-        GLuint temporary = 0;
-        ResolvedCopy(src, temporary);
-        dst->Attach(drawScratch_, GL_COLOR_ATTACHMENT0);
-        glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
-        glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
-        glBlitNamedFramebuffer(readScratch_, drawScratch_, s.left, s.top, s.right, s.bottom, d.left, d.top, d.right,
-                               d.bottom, GL_COLOR_BUFFER_BIT, filter);
-        DetachScratch();
-        glDeleteRenderbuffers(1, &temporary);
-        dst->MarkDrawn();
+        copier_.BlitResolved(src, s, dst, d, filter);
         return D3D_OK;
     }
     if (dst->Samples() > 0 && scaled)
         return D3DERR_INVALIDCALL;
-    Blit(src, s, dst, d, GL_COLOR_BUFFER_BIT, filter);
+    copier_.Blit(src, s, dst, d, GL_COLOR_BUFFER_BIT, filter);
     return D3D_OK;
 }
 
@@ -1914,16 +1536,8 @@ HRESULT GLDevice::ColorFill(IDirect3DSurface9* pSurface, const RECT* pRect, D3DC
         return D3DERR_INVALIDCALL;
     MakeCurrent();
     float colour[4];
-    ColourToFloats(color, colour);
-    s->Attach(drawScratch_, GL_COLOR_ATTACHMENT0);
-    glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
-    renderStatesDirty_ = true;
-    state_.ColorMask(0, 0xF);
-    state_.Enable(GL_SCISSOR_TEST, true);
-    state_.Scissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
-    glClearNamedFramebufferfv(drawScratch_, GL_COLOR, 0, colour);
-    DetachScratch();
-    s->MarkDrawn();
+    D3DColourToFloats(color, colour);
+    copier_.Fill(s, r, colour);
     return D3D_OK;
 }
 
@@ -1944,33 +1558,18 @@ HRESULT GLDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
     if (!RectInside(s, backBuffer_->Width(), backBuffer_->Height()))
         return D3DERR_INVALIDCALL;
     MakeCurrent();
-    // The finished frame, resolved, into the renderbuffer that keeps it readable ...
-    const GLint w = static_cast<GLint>(backBuffer_->Width()), h = static_cast<GLint>(backBuffer_->Height());
-    backBuffer_->Attach(readScratch_, GL_COLOR_ATTACHMENT0);
-    glNamedFramebufferRenderbuffer(drawScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, presented_);
-    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
-    glNamedFramebufferDrawBuffer(drawScratch_, GL_COLOR_ATTACHMENT0);
-    renderStatesDirty_ = true;
-    state_.Enable(GL_SCISSOR_TEST, false);
-    state_.ColorMask(0, 0xF);
-    glBlitNamedFramebuffer(readScratch_, drawScratch_, 0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    // The finished frame, resolved, into the renderbuffer that keeps it readable, and from there
+    // into the window. A window that is gone keeps only the readable copy.
+    copier_.KeepFrame(backBuffer_, presented_);
     presentedWidth_ = backBuffer_->Width();
     presentedHeight_ = backBuffer_->Height();
     hasPresented_ = true;
-    // ... and from there into the window, upside down: GL's window rows start at the bottom.
-    // A window that is gone keeps only the readable copy.
-    if (ContextWindow() != window_) {
-        DetachScratch();
+    if (ContextWindow() != window_)
         return D3D_OK;
-    }
     int windowWidth = 0, windowHeight = 0;
     SDL_GL_GetDrawableSize(window_, &windowWidth, &windowHeight);
-    RECT d = pDestRect ? *pDestRect : RECT{0, 0, windowWidth, windowHeight};
-    glNamedFramebufferRenderbuffer(readScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, presented_);
-    const bool scaled = (s.right - s.left) != (d.right - d.left) || (s.bottom - s.top) != (d.bottom - d.top);
-    glBlitNamedFramebuffer(readScratch_, 0, s.left, s.top, s.right, s.bottom, d.left, windowHeight - d.top, d.right,
-                           windowHeight - d.bottom, GL_COLOR_BUFFER_BIT, scaled ? GL_LINEAR : GL_NEAREST);
-    DetachScratch();
+    const RECT d = pDestRect ? *pDestRect : RECT{0, 0, windowWidth, windowHeight};
+    copier_.ShowFrame(presented_, s, d, windowHeight);
     SDL_GL_SwapWindow(window_);
     return D3D_OK;
 }
@@ -1981,13 +1580,7 @@ HRESULT GLDevice::GetPresentedFrame(std::vector<std::uint8_t>& bgra, UINT& Width
         return D3DERR_NOTAVAILABLE;
     MakeCurrent();
     bgra.assign(static_cast<size_t>(presentedWidth_) * presentedHeight_ * 4, 0);
-    glNamedFramebufferRenderbuffer(readScratch_, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, presented_);
-    glNamedFramebufferReadBuffer(readScratch_, GL_COLOR_ATTACHMENT0);
-    state_.BindReadFramebuffer(readScratch_);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, static_cast<GLsizei>(presentedWidth_), static_cast<GLsizei>(presentedHeight_), GL_BGRA,
-                 GL_UNSIGNED_BYTE, bgra.data());
-    DetachScratch();
+    copier_.ReadFrame(presented_, presentedWidth_, presentedHeight_, bgra.data());
     // An X8R8G8B8 back buffer has no alpha to show: its frames are opaque.
     if (params_.BackBufferFormat == D3DFMT_X8R8G8B8)
         for (size_t i = 3; i < bgra.size(); i += 4)

@@ -4,13 +4,16 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <unordered_set>
 
+#include "d3d9/D3DBinding.h"
+#include "d3d9/D3DStateTables.h"
+#include "d3d9/D3DValidation.h"
 #include "d3d9/gl/GLProgramCache.h"
 #include "d3d9/gl/GLRefCounted.h"
 #include "d3d9/gl/GLStateCache.h"
+#include "d3d9/gl/GLSurfaceCopier.h"
 #include "d3d9/gl/GLUniformStore.h"
 
 class GLDeviceChild;
@@ -132,7 +135,7 @@ public:
 
 private:
     struct Stream {
-        GLVertexBuffer* buffer = nullptr;
+        D3DBinding<GLVertexBuffer> buffer;
         UINT offset = 0;
         UINT stride = 0;
     };
@@ -141,7 +144,6 @@ private:
         GLTextureStorage* storage = nullptr;
     };
     static constexpr unsigned kStages = GLStateCache::kUnits;
-    static constexpr unsigned kSamplerStates = 14;
 
     GLDevice(IDirect3D9* direct3d, SDL_Window* window);
     HRESULT Init(D3DPRESENT_PARAMETERS* params);
@@ -165,9 +167,6 @@ private:
     void ApplyVertexInputs(const GLProgram& program);
     void MarkTargetsDrawn();
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT baseVertex, UINT start);
-    void Blit(GLSurface* src, const RECT& s, GLSurface* dst, const RECT& d, GLbitfield mask, GLenum filter);
-    void DetachScratch();
-    GLuint ResolvedCopy(GLSurface* surface, GLuint& temporaryRenderbuffer);
 
     IDirect3D9* direct3d_;
     SDL_Window* window_;
@@ -181,7 +180,7 @@ private:
     SDL_GLContext context_ = nullptr;
     D3DPRESENT_PARAMETERS params_{};
     GLStateCache state_;
-    GLuint vao_ = 0, drawFbo_ = 0, readScratch_ = 0, drawScratch_ = 0;
+    GLuint vao_ = 0, drawFbo_ = 0;
     GLuint presented_ = 0; // renderbuffer holding the last presented frame
     UINT presentedWidth_ = 0, presentedHeight_ = 0;
     bool hasPresented_ = false;
@@ -191,21 +190,23 @@ private:
 
     GLSurface* backBuffer_ = nullptr;
     GLSurface* autoDepth_ = nullptr;
-    std::array<GLSurface*, 4> targets_{};
-    GLSurface* depth_ = nullptr;
+    std::array<D3DBinding<GLSurface>, 4> targets_;
+    D3DBinding<GLSurface> depth_;
     bool framebufferDirty_ = true;
     bool framebufferComplete_ = false;
 
-    std::array<DWORD, 256> renderStates_{};
+    std::array<DWORD, kD3DRenderStateBound> renderStates_{};
     bool renderStatesDirty_ = true;
-    std::array<std::array<DWORD, kSamplerStates>, kStages> samplerStates_{};
+    // Copies through scratch framebuffers; they mark the render states for applying again.
+    GLSurfaceCopier copier_{state_, renderStatesDirty_};
+    std::array<std::array<DWORD, kD3DSamplerStateBound>, kStages> samplerStates_{};
     std::uint32_t samplersDirty_ = ~0u;
     std::array<TextureBinding, kStages> textures_{};
     std::array<Stream, 16> streams_{};
-    GLIndexBuffer* indices_ = nullptr;
-    GLVertexDeclaration* declaration_ = nullptr;
-    GLShader<IDirect3DVertexShader9>* vertexShader_ = nullptr;
-    GLShader<IDirect3DPixelShader9>* pixelShader_ = nullptr;
+    D3DBinding<GLIndexBuffer> indices_;
+    D3DBinding<GLVertexDeclaration> declaration_;
+    D3DBinding<GLShader<IDirect3DVertexShader9>> vertexShader_;
+    D3DBinding<GLShader<IDirect3DPixelShader9>> pixelShader_;
     D3DVIEWPORT9 viewport_{};
     RECT scissor_{};
 
@@ -221,7 +222,7 @@ private:
     bool inScene_ = false;
     bool lost_ = false;
     bool lostReported_ = false;
-    std::map<std::string, unsigned> lossCountdown_;
+    D3DDeviceLossInjector loss_;
     std::unordered_set<GLDeviceChild*> children_;
     GLQuery* activeQuery_ = nullptr;
 };

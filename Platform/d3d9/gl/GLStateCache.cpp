@@ -19,6 +19,7 @@ int CapBit(GLenum cap)
     case GL_FRAMEBUFFER_SRGB: return 9;
     case GL_POLYGON_OFFSET_LINE: return 10;
     case GL_POLYGON_OFFSET_POINT: return 11;
+    case GL_MULTISAMPLE: return 12;
     default: return -1;
     }
 }
@@ -32,7 +33,8 @@ void GLStateCache::Enable(GLenum cap, bool on)
         on ? glEnable(cap) : glDisable(cap);
         return;
     }
-    // GL_MULTISAMPLE starts enabled in GL; every other tracked cap starts disabled.
+    // GL_MULTISAMPLE starts enabled in GL (enabled_ starts with its bit); every other tracked cap
+    // starts disabled.
     const std::uint32_t mask = 1u << bit;
     if (((enabled_ & mask) != 0) == on)
         return;

@@ -75,7 +75,8 @@ private:
         GLenum fail = GL_KEEP, depthFail = GL_KEEP, pass = GL_KEEP;
     };
 
-    std::uint32_t enabled_ = 0; // bits of the caps below
+    // The enabled caps, by the bits CapBit gives them; GL starts with GL_MULTISAMPLE (bit 12) on.
+    std::uint32_t enabled_ = 1u << 12;
     GLenum blend_[4] = {GL_ONE, GL_ZERO, GL_ONE, GL_ZERO};
     GLenum blendEq_[2] = {GL_FUNC_ADD, GL_FUNC_ADD};
     float blendColor_[4] = {0, 0, 0, 0};

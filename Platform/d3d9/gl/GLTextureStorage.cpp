@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "d3d9/D3DFormatInfo.h"
+#include "d3d9/D3DValidation.h"
 #include "d3d9/gl/GLAdapter.h"
 #include "d3d9/gl/GLDevice.h"
 #include "d3d9/gl/GLFormat.h"
@@ -49,45 +50,24 @@ HRESULT GLTextureStorage::Create()
 {
     info_ = FindD3DFormatInfo(format_);
     gl_ = FindGLFormat(format_);
-    if (width_ == 0 || height_ == 0 || depth_ == 0)
-        return D3DERR_INVALIDCALL;
-    if (pool_ > D3DPOOL_SCRATCH)
-        return D3DERR_INVALIDCALL;
-    const DWORD known = D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL | D3DUSAGE_DYNAMIC | D3DUSAGE_AUTOGENMIPMAP |
-                        D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING;
-    if (usage_ & ~known)
-        return D3DERR_INVALIDCALL;
     const GLAdapterInfo& adapter = GetGLAdapterInfo();
     const D3DRESOURCETYPE type = target_ == GL_TEXTURE_2D         ? D3DRTYPE_TEXTURE
                                  : target_ == GL_TEXTURE_CUBE_MAP ? D3DRTYPE_CUBETEXTURE
                                                                   : D3DRTYPE_VOLUMETEXTURE;
+    UINT levelsMade = 0;
+    HRESULT hr = CheckD3DTextureArguments(adapter.caps, type, width_, height_, Depth(0), levels_, usage_, format_,
+                                          pool_, &levelsMade);
+    if (hr != D3D_OK)
+        return hr;
+    // What the adapter's GL can hold beyond the layer's rules (compressed formats, depth textures).
     if (!info_ || !gl_)
         return D3DERR_NOTAVAILABLE;
-    const HRESULT supported = GLCheckDeviceFormat(adapter, D3DFMT_X8R8G8B8, usage_, type, format_);
-    if (supported < 0)
-        return supported;
-    if ((usage_ & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) && pool_ != D3DPOOL_DEFAULT)
-        return D3DERR_INVALIDCALL;
-    if ((usage_ & D3DUSAGE_DYNAMIC) && (pool_ == D3DPOOL_MANAGED || (usage_ & D3DUSAGE_RENDERTARGET)))
-        return D3DERR_INVALIDCALL;
-    const UINT maxExtent = type == D3DRTYPE_VOLUMETEXTURE ? adapter.caps.MaxVolumeExtent : adapter.caps.MaxTextureWidth;
-    if (width_ > maxExtent || height_ > maxExtent || depth_ > maxExtent)
-        return D3DERR_INVALIDCALL;
-    if (info_->compressed && ((width_ % 4) != 0 || (height_ % 4) != 0))
-        return D3DERR_INVALIDCALL;
-    const UINT full = D3DFullMipLevelCount(width_, height_, Depth(0));
-    if (levels_ > full)
-        return D3DERR_INVALIDCALL;
-    if (autoGenMips_) {
-        if (info_->compressed || levels_ > 1)
-            return D3DERR_INVALIDCALL;
-        glLevels_ = full;
-        levels_ = 1;
-    } else {
-        if (levels_ == 0)
-            levels_ = full;
-        glLevels_ = levels_;
-    }
+    hr = GLCheckDeviceFormat(adapter, D3DFMT_X8R8G8B8, usage_, type, format_);
+    if (hr < 0)
+        return hr;
+    // An automatically generated chain keeps all its levels in GL and shows one.
+    glLevels_ = autoGenMips_ ? D3DFullMipLevelCount(width_, height_, Depth(0)) : levelsMade;
+    levels_ = levelsMade;
     levelData_.resize(static_cast<size_t>(Layers()) * levels_);
     if (pool_ == D3DPOOL_SYSTEMMEM || pool_ == D3DPOOL_SCRATCH || !device_)
         return D3D_OK;

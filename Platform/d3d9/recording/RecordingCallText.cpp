@@ -3,8 +3,8 @@
 #include <charconv>
 
 #include "d3d9/D3DFormatInfo.h"
+#include "d3d9/D3DStateTables.h"
 #include "d3d9/recording/RecordingObject.h"
-#include "d3d9/recording/RecordingStateTables.h"
 
 namespace {
 
@@ -200,13 +200,13 @@ RecordingCallText& RecordingCallText::Primitive(D3DPRIMITIVETYPE type)
 
 RecordingCallText& RecordingCallText::RenderState(D3DRENDERSTATETYPE state)
 {
-    const RecordingStateEntry* entry = FindRecordingRenderState(state);
+    const D3DStateEntry* entry = FindD3DRenderState(state);
     return entry != nullptr ? Text(entry->name) : Unsigned(state);
 }
 
 RecordingCallText& RecordingCallText::SamplerState(D3DSAMPLERSTATETYPE state)
 {
-    const RecordingStateEntry* entry = FindRecordingSamplerState(state);
+    const D3DStateEntry* entry = FindD3DSamplerState(state);
     return entry != nullptr ? Text(entry->name) : Unsigned(state);
 }
 

@@ -67,20 +67,7 @@ bool ExceedsLimit(UINT size, DWORD limit)
 // ---------------------------------------------------------------------------------------------
 // Creation, references, the log
 
-RecordingDevice::RecordingDevice(const D3DCAPS9& caps) : caps_(caps)
-{
-    if (const char* loss = std::getenv("ORVALA_D3D_DEVICE_LOST")) {
-        const char* colon = std::strrchr(loss, ':');
-        if (colon != nullptr && colon != loss) {
-            char* end = nullptr;
-            unsigned long nth = std::strtoul(colon + 1, &end, 10);
-            if (end != colon + 1 && *end == '\0' && nth > 0 && nth <= 0xFFFFFFFFul) {
-                lossMethod_.assign(loss, colon);
-                lossCountdown_ = static_cast<unsigned>(nth);
-            }
-        }
-    }
-}
+RecordingDevice::RecordingDevice(const D3DCAPS9& caps) : caps_(caps) {}
 
 HRESULT RecordingDevice::Create(const D3DCAPS9& caps, D3DPRESENT_PARAMETERS* presentParameters,
                                 IDirect3DDevice9** device)
@@ -184,7 +171,7 @@ void RecordingDevice::RecordDraw(const char* method, std::string arguments, HRES
 
 HRESULT RecordingDevice::Enter(const char* method)
 {
-    if (lossCountdown_ != 0 && lossMethod_ == method && --lossCountdown_ == 0) {
+    if (loss_.Lose(method)) {
         lost_ = LostState::Lost;
         return D3DERR_DEVICELOST;
     }
@@ -199,20 +186,13 @@ std::string RecordingDevice::NextName(const char* kind, unsigned& counter)
 void RecordingDevice::InjectDeviceLoss(const char* pMethod, unsigned nth)
 {
     Record("InjectDeviceLoss", RecordingCallText().Quoted(pMethod).Unsigned(nth).Take(), D3D_OK);
-    if (pMethod == nullptr || nth == 0) {
-        lossMethod_.clear();
-        lossCountdown_ = 0;
-        return;
-    }
-    lossMethod_ = pMethod;
-    lossCountdown_ = nth;
+    loss_.Arm(pMethod, nth);
 }
 
 template <class T, class I>
 T* RecordingDevice::Own(I* object) const
 {
-    T* own = dynamic_cast<T*>(object);
-    return own != nullptr && own->Device() == this ? own : nullptr;
+    return D3DOwnObject<T>(this, object);
 }
 
 RecordingSurface* RecordingDevice::OwnSurface(IDirect3DSurface9* surface) const
@@ -238,15 +218,10 @@ template <class T, class I>
 HRESULT RecordingDevice::SetBinding(const char* method, RecordingBinding<T>& binding, I* object)
 {
     HRESULT hr = Enter(method);
-    auto* own = Own<T>(object);
     if (hr == D3D_OK) {
-        if (object != nullptr && own == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
-            binding.Set(own, own);
-        }
+        hr = D3DBindObject(this, binding, object);
     }
-    Record(method, RecordingCallText().Object(own).Take(), hr);
+    Record(method, RecordingCallText().Object(Own<T>(object)).Take(), hr);
     return hr;
 }
 
@@ -412,18 +387,9 @@ void RecordingDevice::ResetState()
     vertexShader_.Clear();
     pixelShader_.Clear();
 
-    std::fill(std::begin(renderStates_), std::end(renderStates_), 0u);
-    for (DWORD state = 0; state < kRecordingRenderStateBound; ++state) {
-        if (const RecordingStateEntry* entry = FindRecordingRenderState(state)) {
-            renderStates_[state] = entry->defaultValue;
-        }
-    }
-    renderStates_[D3DRS_ZENABLE] = params_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
+    FillD3DDefaultRenderStates(renderStates_, params_.EnableAutoDepthStencil != FALSE);
     for (auto& sampler : samplerStates_) {
-        for (DWORD type = 0; type < kRecordingSamplerStateBound; ++type) {
-            const RecordingStateEntry* entry = FindRecordingSamplerState(type);
-            sampler[type] = entry != nullptr ? entry->defaultValue : 0;
-        }
+        FillD3DDefaultSamplerStates(sampler);
     }
     viewport_ = D3DVIEWPORT9{0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0.0f, 1.0f};
     scissor_ = RECT{0, 0, static_cast<LONG>(params_.BackBufferWidth), static_cast<LONG>(params_.BackBufferHeight)};
@@ -589,46 +555,6 @@ HRESULT RecordingDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode)
 // ---------------------------------------------------------------------------------------------
 // Resources
 
-HRESULT RecordingDevice::CheckTextureArguments(TextureKind kind, UINT width, UINT height, UINT depth, UINT levels,
-                                               DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                                               UINT& actualLevels) const
-{
-    constexpr DWORD kKnownUsage = D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL | D3DUSAGE_DYNAMIC |
-                                  D3DUSAGE_AUTOGENMIPMAP;
-    bool target = (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0;
-    bool autoGen = (usage & D3DUSAGE_AUTOGENMIPMAP) != 0;
-    if (width == 0 || height == 0 || depth == 0 || pool > D3DPOOL_SCRATCH || (usage & ~kKnownUsage) != 0 ||
-        ((usage & D3DUSAGE_RENDERTARGET) != 0 && (usage & D3DUSAGE_DEPTHSTENCIL) != 0) ||
-        (target && pool != D3DPOOL_DEFAULT) || (target && kind == TextureKind::Volume) ||
-        ((usage & D3DUSAGE_DYNAMIC) != 0 && (pool == D3DPOOL_MANAGED || target)) ||
-        (autoGen && (pool == D3DPOOL_SYSTEMMEM || pool == D3DPOOL_SCRATCH || levels > 1))) {
-        return D3DERR_INVALIDCALL;
-    }
-    const D3DFormatInfo* info = FindD3DFormatInfo(format);
-    if (info == nullptr || !info->texture || ((usage & D3DUSAGE_RENDERTARGET) != 0 && !info->renderTarget) ||
-        ((usage & D3DUSAGE_DEPTHSTENCIL) != 0 && !info->depthBuffer)) {
-        return D3DERR_NOTAVAILABLE;
-    }
-    if (info->compressed && (width % 4 != 0 || height % 4 != 0)) {
-        return D3DERR_INVALIDCALL;
-    }
-    if (kind == TextureKind::Volume) {
-        if (ExceedsLimit(width, caps_.MaxVolumeExtent) || ExceedsLimit(height, caps_.MaxVolumeExtent) ||
-            ExceedsLimit(depth, caps_.MaxVolumeExtent)) {
-            return D3DERR_INVALIDCALL;
-        }
-    } else if (ExceedsLimit(width, caps_.MaxTextureWidth) || ExceedsLimit(height, caps_.MaxTextureHeight)) {
-        return D3DERR_INVALIDCALL;
-    }
-    UINT full = D3DFullMipLevelCount(width, height, depth);
-    if (levels > full) {
-        return D3DERR_INVALIDCALL;
-    }
-    // An automatically generated mip chain shows one level.
-    actualLevels = autoGen ? 1 : (levels == 0 ? full : levels);
-    return D3D_OK;
-}
-
 HRESULT RecordingDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
                                        D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle)
 {
@@ -638,8 +564,8 @@ HRESULT RecordingDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWO
         UINT levels = 0;
         if (ppTexture == nullptr || pSharedHandle != nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else if ((hr = CheckTextureArguments(TextureKind::Flat, Width, Height, 1, Levels, Usage, Format, Pool,
-                                               levels)) == D3D_OK) {
+        } else if ((hr = CheckD3DTextureArguments(caps_, D3DRTYPE_TEXTURE, Width, Height, 1, Levels, Usage, Format, Pool,
+                                               &levels)) == D3D_OK) {
             hr = HandOutNew(ppTexture, made, [&] {
                 return new RecordingTexture(this, NextName("texture", textures_), Width, Height, levels, Usage,
                                             Format, Pool);
@@ -673,8 +599,8 @@ HRESULT RecordingDevice::CreateVolumeTexture(UINT Width, UINT Height, UINT Depth
         UINT levels = 0;
         if (ppVolumeTexture == nullptr || pSharedHandle != nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else if ((hr = CheckTextureArguments(TextureKind::Volume, Width, Height, Depth, Levels, Usage, Format,
-                                               Pool, levels)) == D3D_OK) {
+        } else if ((hr = CheckD3DTextureArguments(caps_, D3DRTYPE_VOLUMETEXTURE, Width, Height, Depth, Levels, Usage, Format,
+                                               Pool, &levels)) == D3D_OK) {
             hr = HandOutNew(ppVolumeTexture, made, [&] {
                 return new RecordingVolumeTexture(this, NextName("volumetexture", volumeTextures_), Width, Height,
                                                   Depth, levels, Usage, Format, Pool);
@@ -708,8 +634,8 @@ HRESULT RecordingDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD U
         UINT levels = 0;
         if (ppCubeTexture == nullptr || pSharedHandle != nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else if ((hr = CheckTextureArguments(TextureKind::Cube, EdgeLength, EdgeLength, 1, Levels, Usage, Format,
-                                               Pool, levels)) == D3D_OK) {
+        } else if ((hr = CheckD3DTextureArguments(caps_, D3DRTYPE_CUBETEXTURE, EdgeLength, EdgeLength, 1, Levels, Usage, Format,
+                                               Pool, &levels)) == D3D_OK) {
             hr = HandOutNew(ppCubeTexture, made, [&] {
                 return new RecordingCubeTexture(this, NextName("cubetexture", cubeTextures_), EdgeLength, levels,
                                                 Usage, Format, Pool);
@@ -1133,12 +1059,8 @@ HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, 
     if (hr == D3D_OK) {
         RecordingSurface* depth = depthStencil_.Get();
         bool clearsDepth = (Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0;
-        if ((Count != 0 && pRects == nullptr) ||
-            (Flags & ~(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0 ||
-            (clearsDepth && depth == nullptr) ||
-            ((Flags & D3DCLEAR_STENCIL) != 0 && !depth->Image().Info().stencil)) {
-            hr = D3DERR_INVALIDCALL;
-        } else if (!IsLost()) {
+        hr = CheckD3DClear(Count, pRects, Flags, Z, depth != nullptr ? depth->Desc().Format : D3DFMT_UNKNOWN);
+        if (hr == D3D_OK && !IsLost()) {
             // The area: the viewport, within the scissor rectangle when the scissor test is on, within
             // each given rectangle (none: all of it).
             RECT area{static_cast<LONG>(viewport_.X), static_cast<LONG>(viewport_.Y),
@@ -1188,11 +1110,9 @@ HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* pViewport)
     HRESULT hr = Enter("SetViewport");
     if (hr == D3D_OK) {
         RecordingSurface* target = renderTargets_[0].Get();
-        if (pViewport == nullptr || target == nullptr ||
-            std::uint64_t{pViewport->X} + pViewport->Width > target->Desc().Width ||
-            std::uint64_t{pViewport->Y} + pViewport->Height > target->Desc().Height) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
+        hr = CheckD3DViewport(pViewport, target != nullptr, target != nullptr ? target->Desc().Width : 0,
+                              target != nullptr ? target->Desc().Height : 0);
+        if (hr == D3D_OK) {
             viewport_ = *pViewport;
         }
     }
@@ -1229,7 +1149,7 @@ HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
 {
     HRESULT hr = Enter("SetRenderState");
     if (hr == D3D_OK) {
-        if (FindRecordingRenderState(State) == nullptr) {
+        if (FindD3DRenderState(State) == nullptr) {
             hr = D3DERR_INVALIDCALL;
         } else {
             renderStates_[State] = Value;
@@ -1243,7 +1163,7 @@ HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
 {
     HRESULT hr = Enter("GetRenderState");
     if (hr == D3D_OK) {
-        if (pValue == nullptr || FindRecordingRenderState(State) == nullptr) {
+        if (pValue == nullptr || FindD3DRenderState(State) == nullptr) {
             hr = D3DERR_INVALIDCALL;
         } else {
             *pValue = renderStates_[State];
@@ -1258,7 +1178,7 @@ HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture
     HRESULT hr = Enter("SetTexture");
     RecordingObject* object = Own<RecordingObject>(pTexture);
     if (hr == D3D_OK) {
-        int slot = RecordingSamplerSlot(Stage);
+        int slot = D3DSamplerSlot(caps_, Stage);
         D3DPOOL pool = D3DPOOL_DEFAULT;
         if (auto* flat = dynamic_cast<RecordingTexture*>(pTexture)) {
             pool = flat->Pool();
@@ -1281,12 +1201,12 @@ HRESULT RecordingDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTextu
 {
     HRESULT hr = Enter("GetTexture");
     if (hr == D3D_OK) {
-        int slot = RecordingSamplerSlot(Stage);
+        int slot = D3DSamplerSlot(caps_, Stage);
         if (ppTexture == nullptr || slot < 0) {
             hr = D3DERR_INVALIDCALL;
         } else {
             *ppTexture = textureStages_[slot].Get();
-            if (RecordingObject* object = textureStages_[slot].Object()) {
+            if (RecordingObject* object = textureStages_[slot].Held()) {
                 object->AddRefExternal();
             }
         }
@@ -1299,8 +1219,8 @@ HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type
 {
     HRESULT hr = Enter("SetSamplerState");
     if (hr == D3D_OK) {
-        int slot = RecordingSamplerSlot(Sampler);
-        if (slot < 0 || FindRecordingSamplerState(Type) == nullptr) {
+        int slot = D3DSamplerSlot(caps_, Sampler);
+        if (slot < 0 || FindD3DSamplerState(Type) == nullptr) {
             hr = D3DERR_INVALIDCALL;
         } else {
             samplerStates_[slot][Type] = Value;
@@ -1314,8 +1234,8 @@ HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type
 {
     HRESULT hr = Enter("GetSamplerState");
     if (hr == D3D_OK) {
-        int slot = RecordingSamplerSlot(Sampler);
-        if (pValue == nullptr || slot < 0 || FindRecordingSamplerState(Type) == nullptr) {
+        int slot = D3DSamplerSlot(caps_, Sampler);
+        if (pValue == nullptr || slot < 0 || FindD3DSamplerState(Type) == nullptr) {
             hr = D3DERR_INVALIDCALL;
         } else {
             *pValue = samplerStates_[slot][Type];
@@ -1329,9 +1249,8 @@ HRESULT RecordingDevice::SetScissorRect(const RECT* pRect)
 {
     HRESULT hr = Enter("SetScissorRect");
     if (hr == D3D_OK) {
-        if (pRect == nullptr) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
+        hr = CheckD3DScissorRect(pRect);
+        if (hr == D3D_OK) {
             scissor_ = *pRect;
         }
     }
@@ -1501,9 +1420,11 @@ HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
     HRESULT hr = Enter("SetStreamSource");
     auto* buffer = Own<RecordingVertexBuffer>(pStreamData);
     if (hr == D3D_OK) {
-        if (StreamNumber >= 16 || (pStreamData != nullptr && buffer == nullptr)) {
+        hr = CheckD3DStreamSource(caps_, StreamNumber, pStreamData != nullptr, OffsetInBytes, Stride);
+        if (hr == D3D_OK && pStreamData != nullptr && buffer == nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else {
+        }
+        if (hr == D3D_OK) {
             streams_[StreamNumber].buffer.Set(buffer, buffer);
             streams_[StreamNumber].offset = OffsetInBytes;
             streams_[StreamNumber].stride = Stride;

@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "d3d9/D3DStateTables.h"
+#include "d3d9/D3DValidation.h"
 #include "d3d9/DeviceFactory.h"
 #include "d3d9/d3d9.h"
 #include "d3d9/recording/RecordingBinding.h"
 #include "d3d9/recording/RecordingImage.h"
-#include "d3d9/recording/RecordingStateTables.h"
 
 class RecordingIndexBuffer;
 class RecordingObject;
@@ -30,8 +31,10 @@ class RecordingVertexShader;
 // Multisampled surfaces keep one sample per pixel. A device made without a Direct3D object has none
 // to give: GetDirect3D reports D3DERR_NOTAVAILABLE. The log grows until ClearRecordedCalls.
 //
-// Capability limits come from the caps it was made with: MaxTextureWidth/Height, MaxVolumeExtent
-// and NumSimultaneousRTs (at most 4) apply when they are non-zero.
+// Capability limits come from the caps it was made with: MaxTextureWidth/Height, MaxVolumeExtent,
+// MaxStreamStride and NumSimultaneousRTs (at most 4) apply when they are non-zero; stream offsets
+// other than 0 need D3DDEVCAPS2_STREAMOFFSET and the displacement-map sampler D3DDEVCAPS2_DMAPNPATCH.
+// The argument rules it shares with the OpenGL device are in D3DValidation.h.
 class RecordingDevice : public IDirect3DDevice9 {
 public:
     static HRESULT Create(const D3DCAPS9& caps, D3DPRESENT_PARAMETERS* presentParameters,
@@ -142,7 +145,6 @@ public:
 
 private:
     enum class LostState { None, Lost, NotReset };
-    enum class TextureKind { Flat, Cube, Volume };
     struct Stream {
         RecordingBinding<RecordingVertexBuffer> buffer;
         UINT offset = 0;
@@ -160,8 +162,6 @@ private:
     HRESULT CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const;
     HRESULT BuildSwapChain(const D3DPRESENT_PARAMETERS& params);
     void ResetState();
-    HRESULT CheckTextureArguments(TextureKind kind, UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
-                                  D3DFORMAT format, D3DPOOL pool, UINT& actualLevels) const;
     HRESULT CheckSurfaceArguments(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
                                   DWORD quality, bool renderTarget) const;
     HRESULT MakeSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
@@ -198,22 +198,21 @@ private:
     RecordingSurface* autoDepth_ = nullptr;   // internal reference, or null
     RecordingBinding<RecordingSurface> renderTargets_[4];
     RecordingBinding<RecordingSurface> depthStencil_;
-    RecordingBinding<IDirect3DBaseTexture9> textureStages_[kRecordingSamplerCount];
+    RecordingBinding<IDirect3DBaseTexture9> textureStages_[kD3DSamplerSlots];
     Stream streams_[16];
     RecordingBinding<RecordingIndexBuffer> indices_;
     RecordingBinding<RecordingVertexDeclaration> declaration_;
     RecordingBinding<RecordingVertexShader> vertexShader_;
     RecordingBinding<RecordingPixelShader> pixelShader_;
 
-    DWORD renderStates_[kRecordingRenderStateBound] = {};
-    DWORD samplerStates_[kRecordingSamplerCount][kRecordingSamplerStateBound] = {};
+    DWORD renderStates_[kD3DRenderStateBound] = {};
+    DWORD samplerStates_[kD3DSamplerSlots][kD3DSamplerStateBound] = {};
     D3DVIEWPORT9 viewport_{};
     RECT scissor_{};
     bool inScene_ = false;
 
     LostState lost_ = LostState::None;
-    std::string lossMethod_;
-    unsigned lossCountdown_ = 0; // 0: no loss armed
+    D3DDeviceLossInjector loss_;
     int heldDefaultPoolObjects_ = 0;
 
     // The back buffer's bytes as last presented; converted to B, G, R, A only when asked for.

@@ -4,12 +4,11 @@
 #include <glslang/Public/ShaderLang.h>
 
 #include <cctype>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 
+#include "common/WholeFile.h"
 #include "d3dx9/EffectGlsl.h"
 #include "d3dx9/EffectParser.h"
 
@@ -17,17 +16,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool ReadText(const fs::path& path, std::string& text)
+// An include file where one may be: false when there is none to read.
+bool ReadIncludeCandidate(const fs::path& path, std::string& text)
 {
     std::error_code error;
     if (!fs::is_regular_file(path, error))
         return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    try {
+        text = ReadWholeText(path);
+    } catch (const FileReadError&) {
         return false;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    text = bytes.str();
+    }
     return true;
 }
 
@@ -173,8 +172,10 @@ bool CompileEffectFile(const fs::path& source, const std::vector<fs::path>& incl
 {
     std::string text;
     const std::string sourceName = source.generic_string();
-    if (!ReadText(source, text)) {
-        errors.Add("cannot read effect source \"" + sourceName + "\"");
+    try {
+        text = ReadWholeText(source);
+    } catch (const FileReadError& e) {
+        errors.Add("cannot read effect source \"" + sourceName + "\": " + e.Reason());
         return false;
     }
     const fs::path sourceFolder = source.parent_path();
@@ -193,7 +194,7 @@ bool CompileEffectFile(const fs::path& source, const std::vector<fs::path>& incl
             folders.push_back(sourceFolder);
         for (const fs::path& folder : folders) {
             const fs::path candidate = folder / name;
-            if (ReadText(candidate, content)) {
+            if (ReadIncludeCandidate(candidate, content)) {
                 foundName = candidate.generic_string();
                 foundPaths[foundName] = candidate;
                 return true;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 namespace meshgen {
@@ -23,32 +24,34 @@ std::string CodeText(char32_t c)
 // FreeType's library and face, released however the layout ends.
 class FontFace {
 public:
+    // The library and the face are released however the constructor ends: a font that cannot be
+    // read or has no outlines throws after FreeType has started.
     explicit FontFace(const std::string& path)
     {
-        if (FT_Init_FreeType(&library_) != 0)
+        FT_Library library = nullptr;
+        if (FT_Init_FreeType(&library) != 0)
             throw std::runtime_error("orvala-tool: FreeType did not start");
-        if (FT_New_Face(library_, path.c_str(), 0, &face_) != 0) {
-            face_ = nullptr;
+        library_.reset(library);
+        FT_Face face = nullptr;
+        if (FT_New_Face(library_.get(), path.c_str(), 0, &face) != 0)
             throw std::runtime_error("orvala-tool: cannot read the font \"" + path + "\"");
-        }
-        if (!FT_IS_SCALABLE(face_))
+        face_.reset(face);
+        if (!FT_IS_SCALABLE(face_.get()))
             throw std::runtime_error("orvala-tool: the font \"" + path + "\" has no outlines");
     }
-    ~FontFace()
-    {
-        if (face_)
-            FT_Done_Face(face_);
-        if (library_)
-            FT_Done_FreeType(library_);
-    }
-    FontFace(const FontFace&) = delete;
-    FontFace& operator=(const FontFace&) = delete;
 
-    FT_Face Face() const { return face_; }
+    FT_Face Face() const { return face_.get(); }
 
 private:
-    FT_Library library_ = nullptr;
-    FT_Face face_ = nullptr;
+    struct LibraryDone {
+        void operator()(FT_Library library) const { FT_Done_FreeType(library); }
+    };
+    struct FaceDone {
+        void operator()(FT_Face face) const { FT_Done_Face(face); }
+    };
+    // Declared in this order so that the face goes before its library.
+    std::unique_ptr<FT_LibraryRec_, LibraryDone> library_;
+    std::unique_ptr<FT_FaceRec_, FaceDone> face_;
 };
 
 // Collects flattened contours from FreeType's outline walk.

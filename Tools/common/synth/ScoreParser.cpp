@@ -11,6 +11,7 @@
 #include <sstream>
 #include <vector>
 
+#include "common/WholeFile.h"
 #include "common/synth/NoteName.h"
 
 namespace synth {
@@ -667,14 +668,14 @@ Score ParseScore(const std::string& text, const std::string& sourceName) { retur
 
 Score ReadScoreFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw ScoreError(path + ": cannot be read: " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        throw ScoreError(path + ": cannot be read: " + std::strerror(errno));
-    return ParseScore(text.str(), path);
+    std::string text;
+    try {
+        text = ReadWholeText(path);
+    } catch (const FileReadError& e) {
+        // A score's faults all start with its name, this one too.
+        throw ScoreError(path + ": cannot be read: " + e.Reason());
+    }
+    return ParseScore(text, path);
 }
 
 } // namespace synth
