@@ -173,13 +173,13 @@ TEST(CaptureCommandTest, AFailingCaptureSaysWhyAndLeavesNoFile)
     };
     const Case cases[] = {
         {"odd size", {archive, out, "--size", "161x90"}, "the width and the height must be even"},
-        {"size not WxH", {archive, out, "--size", "160by90"}, "--size needs a width and a height"},
-        {"zero size", {archive, out, "--size", "0x90"}, "--size needs a width and a height"},
+        {"size not WxH", {archive, out, "--size", "160by90"}, "--size takes WIDTHxHEIGHT, each 1 to 8192, not \"160by90\""},
+        {"zero size", {archive, out, "--size", "0x90"}, "--size takes WIDTHxHEIGHT, each 1 to 8192, not \"0x90\""},
         {"other extension", {archive, (dir.path() / "out.mkv").string()}, "must be a .mp4 or a .webm file"},
         {"no extension", {archive, (dir.path() / "out").string()}, "must be a .mp4 or a .webm file"},
-        {"zero fps", {archive, out, "--fps", "0"}, "--fps needs a whole number"},
-        {"fractional fps", {archive, out, "--fps", "29.97"}, "--fps needs a whole number"},
-        {"time not a number", {archive, out, "--from", "soon"}, "--from needs a time in seconds"},
+        {"zero fps", {archive, out, "--fps", "0"}, "--fps takes a whole number from 1 to 1000, not \"0\""},
+        {"fractional fps", {archive, out, "--fps", "29.97"}, "--fps takes a whole number from 1 to 1000, not \"29.97\""},
+        {"time not a number", {archive, out, "--from", "soon"}, "--from takes a number, not \"soon\""},
         {"from after to", {archive, out, "--from", "31", "--to", "29"}, "must come before --to"},
         {"from before the start", {archive, out, "--from", "-1"}, "--from cannot be before the show's start"},
         {"to past the end", {archive, out, "--to", "142"}, "--to cannot be past the show's end (141.5 s)"},

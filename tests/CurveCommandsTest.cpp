@@ -81,6 +81,36 @@ TEST_F(CurveCommandsTest, DumpSkipsATrailingPartialRecord)
     EXPECT_NE(comments.find("8 trailing bytes ignored"), std::string::npos) << comments;
 }
 
+// A curve whose times go back loads in the demo as it is, so dump prints it and exits 0, but
+// names the first key that goes back on standard error.
+TEST_F(CurveCommandsTest, DumpWarnsAtTheFirstKeyWhoseTimeGoesBack)
+{
+    const struct {
+        const char* what;
+        std::vector<float> times;
+        std::string warning; // empty: none
+    } cases[] = {
+        {"ascending", {0, 1, 2, 3}, ""},
+        {"equal times", {0, 1, 1, 2}, ""},
+        {"one key", {4}, ""},
+        {"third key goes back", {0, 5, 3, 7}, "warning: key 3 at time 3 comes before key 2 at time 5\n"},
+        {"only the first is named", {2, 1, 0, -1}, "warning: key 2 at time 1 comes before key 1 at time 2\n"},
+        {"last key goes back by a little", {0, 0.5f, 0.25f}, "warning: key 3 at time 0.25 comes before key 2 at time 0.5\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<float> record;
+        for (float time : c.times)
+            record.insert(record.end(), {time, time * 2, 0, 0});
+        WriteFileBytes(Path("keys.bin"), RawFloats(record));
+        const ToolResult dumped = RunTool({"curve", "dump", Path("keys.bin")});
+        EXPECT_EQ(dumped.exitCode, 0);
+        EXPECT_EQ(dumped.err, c.warning.empty() ? std::string() : Path("keys.bin") + ": " + c.warning);
+        const std::string keys = dumped.out.substr(dumped.out.find('\n') + 1); // after the heading comment
+        EXPECT_EQ(Numbers(keys), record); // every key printed as it is, in file order
+    }
+}
+
 TEST_F(CurveCommandsTest, EvalReadsCurvesFromTheArchiveInTheOrderGiven)
 {
     ArchiveWriter writer;

@@ -159,21 +159,29 @@ TEST_F(EffectCommandsTest, BadCommandLinesAndFiles)
 {
     struct Case {
         std::vector<std::string> args;
-        const char* expected;
+        std::string expected;
     };
     const std::string garbage = Write("garbage.fxo", std::string("OFX9\x01\0\0\0\xff\xff\xff\xff", 12)).string();
+    const std::string empty = Write("empty.fxo", "").string();
+    const std::string emptySource = Write("empty.fx", "").string();
+    const std::string source = Write("source.fxo", "technique Main { pass P0 { } }\n").string();
     const Case cases[] = {
         {{"effect"}, "effect needs a subcommand"},
         {{"effect", "bake"}, "unknown effect subcommand \"bake\""},
         {{"effect", "compile", "only-one.fx"}, "needs a source and an output file"},
         {{"effect", "compile", "a.fx", "b.fxo", "-I"}, "-I needs a folder"},
-        {{"effect", "compile", (dir.path() / "absent.fx").string(), out.string()}, "cannot read effect source"},
+        {{"effect", "compile", (dir.path() / "absent.fx").string(), out.string()},
+         "error: cannot read \"" + (dir.path() / "absent.fx").string() + "\": No such file or directory"},
         {{"effect", "info"}, "effect info needs one file"},
         {{"effect", "info", garbage}, "error: the object ends early"},
+        {{"effect", "info", empty}, "empty.fxo: error: the file is empty, not an effect"},
+        {{"effect", "info", emptySource}, "empty.fx: error: the file is empty, not an effect"},
+        {{"effect", "info", source}, "source.fxo: error: not an effect object"},
     };
     for (const Case& c : cases) {
         const ToolResult result = RunTool(c.args);
         EXPECT_EQ(result.exitCode, 1) << c.expected;
+        EXPECT_EQ(result.out, "") << c.expected;
         EXPECT_NE(result.err.find(c.expected), std::string::npos) << result.err;
     }
 }

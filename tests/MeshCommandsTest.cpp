@@ -63,7 +63,7 @@ TEST_F(MeshCommandsTest, BadFilesAndCommandLinesFailWithAMessage)
         std::string errorStart;
     } cases[] = {
         {{"mesh", "info", damaged}, "orvala-tool: cannot load \"" + damaged + "\": .x file: Mesh faces: face 0 index 9"},
-        {{"mesh", "info", missing}, "cannot read \"" + missing + "\""},
+        {{"mesh", "info", missing}, "cannot read \"" + missing + "\": No such file or directory\n"},
         {{"mesh", "info"}, "orvala-tool: mesh info takes one .x file"},
         {{"mesh", "info", damaged, damaged}, "orvala-tool: mesh info takes one .x file"},
     };

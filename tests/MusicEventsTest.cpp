@@ -121,11 +121,12 @@ TEST_F(MusicEventsTest, FaultsExitWithOneAndSayWhat)
         {{"music", "events", score, "--voice", "snare"},
          score + ": no voice \"snare\"; its voices are kick keys solo arp\n"},
         {{"music", "events", score, "--voice"}, "orvala-tool: --voice needs one voice name\n"},
-        {{"music", "events", score, "--voice", "kick", "--voice", "arp"}, "orvala-tool: --voice needs one voice name\n"},
+        {{"music", "events", score, "--voice", "kick", "--voice", "arp"}, "orvala-tool: --voice is given twice\n"},
         {{"music", "events"}, "orvala-tool: music events needs a score\n"},
-        {{"music", "events", score, score}, "orvala-tool: music events needs a score\n"},
+        {{"music", "events", score, score}, "orvala-tool: stray argument \"" + score + "\"\n"},
         {{"music", "events", (dir.path() / "bad.score").string()}, (dir.path() / "bad.score").string() + ":3:"},
-        {{"music", "events", (dir.path() / "missing.score").string()}, (dir.path() / "missing.score").string()},
+        {{"music", "events", (dir.path() / "missing.score").string()},
+         "cannot read \"" + (dir.path() / "missing.score").string() + "\": No such file or directory\n"},
     };
     for (const Case& c : cases) {
         const ToolResult result = RunTool(c.args);

@@ -18,15 +18,15 @@ TEST(ShowCommandsTest, RefusedCommandLinesSayWhyAndWriteNothing)
         std::vector<std::string> args;
         const char* reason;
     } const cases[] = {
-        {{"frame", ORVALA_CONTENT_ARCHIVE, "12", out, "--size", "640"}, "--size takes WIDTHxHEIGHT"},
-        {{"frame", ORVALA_CONTENT_ARCHIVE, "12", out, "--size", "0x90"}, "--size takes WIDTHxHEIGHT"},
-        {{"frame", ORVALA_CONTENT_ARCHIVE, "12", out, "--fps", "0"}, "--fps takes"},
+        {{"frame", ORVALA_CONTENT_ARCHIVE, "12", out, "--size", "640"}, "--size takes WIDTHxHEIGHT, each 1 to 8192, not \"640\""},
+        {{"frame", ORVALA_CONTENT_ARCHIVE, "12", out, "--size", "0x90"}, "--size takes WIDTHxHEIGHT, each 1 to 8192, not \"0x90\""},
+        {{"frame", ORVALA_CONTENT_ARCHIVE, "12", out, "--fps", "0"}, "--fps takes a whole number from 1 to 1000, not \"0\""},
         {{"frame", ORVALA_CONTENT_ARCHIVE, "150", out}, "within the show"},
         {{"frame", ORVALA_CONTENT_ARCHIVE, "twelve", out}, "number of seconds"},
         {{"frame", ORVALA_CONTENT_ARCHIVE, "12"}, "needs an archive"},
         {{"frame", ORVALA_CONTENT_ARCHIVE, "12", out, "--zoom", "2"}, "unknown option"},
         {{"frame", (folder.path() / "none.dat").string(), "12", out}, "cannot read the archive"},
-        {{"sheet", ORVALA_CONTENT_ARCHIVE, out, "--every", "0"}, "--every takes at least"},
+        {{"sheet", ORVALA_CONTENT_ARCHIVE, out, "--every", "0"}, "--every takes a number of at least 0.1, not \"0\""},
         {{"sheet", ORVALA_CONTENT_ARCHIVE, out, "--from", "-1"}, "--from must lie within"},
         {{"sheet", ORVALA_CONTENT_ARCHIVE, out, "--size", "32x18"}, "at least 64x36"},
     };

@@ -274,8 +274,8 @@ TEST_F(TextureInspectCommandsTest, BadFilesIndicesAndCommandLinesFailWithAMessag
         std::vector<std::string> args;
         std::string errorStart;
     } cases[] = {
-        {{"texture", "decode", missing, out}, "orvala-tool: cannot read \"" + missing + "\""},
-        {{"texture", "info", missing}, "orvala-tool: cannot read \"" + missing + "\""},
+        {{"texture", "decode", missing, out}, "cannot read \"" + missing + "\": No such file or directory\n"},
+        {{"texture", "info", missing}, "cannot read \"" + missing + "\": No such file or directory\n"},
         {{"texture", "decode", damaged, out}, notLoaded},
         {{"texture", "info", damaged}, notLoaded},
         {{"texture", "decode", cube, out, "--face", "6"}, "orvala-tool: \"" + cube + "\" has no face 6"},
@@ -286,7 +286,7 @@ TEST_F(TextureInspectCommandsTest, BadFilesIndicesAndCommandLinesFailWithAMessag
         {{"texture", "decode", volume, out, "--level", "1", "--slice", "2"},
          "orvala-tool: \"" + volume + "\" has no slice 2 in level 1"},
         {{"texture", "decode", flat, unwritable}, "orvala-tool: cannot write \"" + unwritable + "\""},
-        {{"texture", "decode", flat, out, "--face", "-1"}, "orvala-tool: --face needs a number from 0"},
+        {{"texture", "decode", flat, out, "--face", "-1"}, "orvala-tool: --face takes a whole number from 0 to 999999999, not \"-1\""},
         {{"texture", "decode", flat, out, "--level"}, "orvala-tool: --level needs a number"},
         {{"texture", "decode", flat, out, "--mip", "1"}, "orvala-tool: unknown option \"--mip\""},
         {{"texture", "decode", flat}, "orvala-tool: texture decode takes a texture file and an output .png"},

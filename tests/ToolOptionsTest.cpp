@@ -20,10 +20,10 @@ const ToolCommandShape kShape{"frame",
                               {ToolOption::Whole("--fps", 1, 240), ToolOption::Size("--size", 1, 8192),
                                ToolOption::Number("--from").Shown("S"), ToolOption::Number("--every", 0.1, 60).Shown("S"),
                                ToolOption::Text("--wav", "<out.wav>").Needs("one file name"),
-                               ToolOption::Text("--voice", "<name>").Twice("needs one voice name"),
+                               ToolOption::Text("--voice", "<name>"),
                                ToolOption::Flag("--mips"), ToolOption::Text("--camera", "<name>").Repeatable(),
                                ToolOption::Text("-I", "<folder>").Repeatable(),
-                               ToolOption::Whole("--face", 0, 5).Takes("needs a face from 0 to 5")},
+                               ToolOption::Whole("--face", 0, 5)},
                               2,
                               ""};
 
@@ -92,7 +92,7 @@ TEST(ToolOptionsTest, BadCommandLinesSayWhatIsWrong)
         {{"--from", "12s"}, "--from takes a number, not \"12s\""},
         {{"--every", "0.05"}, "--every takes a number from 0.1 to 60, not \"0.05\""},
         // ...or in the command's own words.
-        {{"--face", "6"}, "--face needs a face from 0 to 5, not \"6\""},
+        {{"--face", "6"}, "--face takes a whole number from 0 to 5, not \"6\""},
         // Options the command does not take.
         {{"--zoom", "2"}, "unknown option \"--zoom\""},
         {{"in.dat", "-x"}, "unknown option \"-x\""},
@@ -104,7 +104,7 @@ TEST(ToolOptionsTest, BadCommandLinesSayWhatIsWrong)
         // A second use of an option taken once.
         {{"--fps", "30", "--fps", "30"}, "--fps is given twice"},
         {{"--mips", "--mips"}, "--mips is given twice"},
-        {{"--voice", "kick", "--voice", "arp"}, "--voice needs one voice name"},
+        {{"--voice", "kick", "--voice", "arp"}, "--voice is given twice"},
         // More plain words than the command takes.
         {{"in.dat", "out.png", "extra.png"}, "stray argument \"extra.png\""},
     };

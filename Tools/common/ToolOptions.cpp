@@ -11,7 +11,7 @@ namespace {
 std::string NumberText(double value)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
+    std::snprintf(text, sizeof text, "%.15g", value);
     return text;
 }
 
@@ -72,8 +72,6 @@ std::string Range(const ToolOption& option, const char* lead)
 // The rule of the option's values, after its name.
 std::string Rule(const ToolOption& option)
 {
-    if (!option.takes.empty())
-        return option.takes;
     switch (option.kind) {
     case ToolOptionKind::Whole: return "takes a whole number" + Range(option, " from ");
     case ToolOptionKind::Number: return "takes a number" + Range(option, " from ");
@@ -221,7 +219,7 @@ ToolArguments::ToolArguments(const std::vector<std::string>& args, const std::ve
             throw ToolUsageError{"unknown option \"" + word + "\""};
         std::vector<std::string>& given = values[option->name];
         if (!given.empty() && !option->repeatable)
-            throw ToolUsageError{option->name + " " + option->twice};
+            throw ToolUsageError{option->name + " is given twice"};
         if (option->kind == ToolOptionKind::Flag) {
             given.emplace_back();
             continue;

@@ -24,6 +24,9 @@ enum class ToolOptionKind {
 };
 
 // One option of a command. A one-letter option ("-I") also takes its value joined to it ("-Ifolder").
+// Every command words the same fault the same way: a bad value is told as
+// `--fps takes a whole number from 1 to 240, not "0"`, a second use as `--fps is given twice`, and a
+// missing value as `--fps needs a value` (or what Needs names).
 struct ToolOption {
     static ToolOption Flag(std::string name);
     // The range holds for the value, or for each side of a size.
@@ -35,14 +38,8 @@ struct ToolOption {
 
     // The value as the usage shows it ("N", "S", "<out.wav>").
     ToolOption& Shown(std::string text) { return Set(&ToolOption::shown, std::move(text)); }
-    // The rule a bad value breaks, after the option's name: "takes a whole number of frames a second,
-    // 1 to 1000". Without it the rule is told from the kind and the range.
-    ToolOption& Takes(std::string text) { return Set(&ToolOption::takes, std::move(text)); }
     // What a missing value is called: "--wav needs one file name". "a value" without it.
     ToolOption& Needs(std::string text) { return Set(&ToolOption::needs, std::move(text)); }
-    // What a second use breaks, after the option's name: "needs one voice name". "is given twice"
-    // without it.
-    ToolOption& Twice(std::string text) { return Set(&ToolOption::twice, std::move(text)); }
     // The option may be given again, each time with a value of its own; otherwise a second use is an error.
     ToolOption& Repeatable()
     {
@@ -56,9 +53,7 @@ struct ToolOption {
     double low = 0.0;
     double high = 0.0;
     std::string shown;
-    std::string takes;
     std::string needs = "a value";
-    std::string twice = "is given twice";
     bool repeatable = false;
 
 private:

@@ -173,11 +173,7 @@ private:
                 const std::string problem = ProblemWithName(name);
                 if (!problem.empty())
                     Fail("cannot pack " + Quoted(child) + ": the entry name \"" + name + "\" " + problem);
-                try {
-                    writer.Add(name, ReadWholeFile(child));
-                } catch (const FileReadError& e) {
-                    Fail(e.what());
-                }
+                writer.Add(name, ReadWholeFile(child));
             } else {
                 Fail("cannot pack " + Quoted(child) + ": it is neither a regular file nor a folder");
             }

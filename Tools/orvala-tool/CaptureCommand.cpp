@@ -42,12 +42,8 @@ constexpr unsigned kMaxSide = 8192;
 const ToolCommandShape kCaptureShape{
     "capture",
     "<archive> <out.mp4|out.webm>",
-    {ToolOption::Size("--size", 1, kMaxSide)
-         .Takes("needs a width and a height from 1 to " + std::to_string(kMaxSide) + " as WxH (1280x720)"),
-     ToolOption::Whole("--fps", 1, kMaxFps)
-         .Takes("needs a whole number of frames a second from 1 to " + std::to_string(kMaxFps)),
-     ToolOption::Number("--from").Shown("S").Takes("needs a time in seconds"),
-     ToolOption::Number("--to").Shown("S").Takes("needs a time in seconds")},
+    {ToolOption::Size("--size", 1, kMaxSide), ToolOption::Whole("--fps", 1, kMaxFps),
+     ToolOption::Number("--from").Shown("S"), ToolOption::Number("--to").Shown("S")},
     2,
     ""};
 

@@ -72,6 +72,16 @@ int DumpCommand(const std::vector<std::string>& args)
     std::printf("# time value in-tangent out-tangent\n%s", FormatCurveText(contents.keys).c_str());
     if (contents.ignoredBytes != 0)
         std::printf("# %zu trailing bytes ignored (not a whole key)\n", contents.ignoredBytes);
+    // The demo loads such a curve as it is, and its segment search then finds segments that run
+    // backwards, so the dump still succeeds but says where the times go back.
+    const std::vector<ANIMCURVEKEY>& keys = contents.keys;
+    for (std::size_t i = 1; i < keys.size(); ++i)
+        if (keys[i].time < keys[i - 1].time) {
+            std::fprintf(stderr, "%s: warning: key %zu at time %.9g comes before key %zu at time %.9g\n",
+                         args[0].c_str(), i + 1, static_cast<double>(keys[i].time), i,
+                         static_cast<double>(keys[i - 1].time));
+            break;
+        }
     return 0;
 }
 

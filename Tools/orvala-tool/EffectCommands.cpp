@@ -167,11 +167,17 @@ int Info(const std::vector<std::string>& args)
     try {
         bytes = ReadWholeText(args[0]);
     } catch (const FileReadError& e) {
-        std::fprintf(stderr, "orvala-tool: %s\n", e.what());
+        std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
     EffectModel model;
-    if (IsEffectObject(bytes.data(), bytes.size())) {
+    // An empty file would read as an effect source without parameters or techniques, which no
+    // effect the demo loads is; an object that lost its header would read as source text.
+    if (bytes.empty()) {
+        std::fprintf(stderr, "%s: error: the file is empty, not an effect\n", args[0].c_str());
+        return 1;
+    }
+    if (IsEffectObject(bytes.data(), bytes.size()) || fs::path(args[0]).extension() == ".fxo") {
         std::string error;
         if (!ReadEffectObject(bytes.data(), bytes.size(), model, error)) {
             std::fprintf(stderr, "%s: error: %s\n", args[0].c_str(), error.c_str());

@@ -72,10 +72,10 @@ ParsedArgs Parse(const std::vector<std::string>& args, std::map<std::string, int
         if (option == known.end())
             throw ToolUsageError{"unknown option \"" + word + "\""};
         if (parsed.options.count(word) && !kRepeatableOptions.count(word))
-            throw ToolUsageError{"option " + word + " given twice"};
+            throw ToolUsageError{word + " is given twice"};
         if (i + static_cast<std::size_t>(option->second) >= args.size())
-            throw ToolUsageError{"option " + word + " needs " + std::to_string(option->second) + " value" +
-                                 (option->second == 1 ? "" : "s")};
+            throw ToolUsageError{word + " needs " +
+                                 (option->second == 1 ? std::string("a value") : std::to_string(option->second) + " values")};
         std::vector<std::string>& values = parsed.options[word];
         for (int k = 0; k < option->second; ++k)
             values.push_back(args[++i]);
@@ -146,7 +146,7 @@ public:
         if (const auto* v = Find(name)) {
             const long whole = ParseWhole(name, (*v)[0]);
             if (whole < 0 || whole > 0xFFFFFFFFL)
-                throw ToolUsageError{std::string(name) + " must be a whole number from 0 to 4294967295"};
+                throw ToolUsageError{std::string(name) + " takes a whole number from 0 to 4294967295, not \"" + (*v)[0] + "\""};
             value = static_cast<std::uint32_t>(whole);
         }
     }

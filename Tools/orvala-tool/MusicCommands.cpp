@@ -19,12 +19,12 @@ namespace {
 
 const ToolCommandShape kRenderShape{
     "music render", "<score> <out.ogg>",
-    {ToolOption::Text("--wav", "<out.wav>").Needs("one file name").Twice("needs one file name")},
+    {ToolOption::Text("--wav", "<out.wav>").Needs("one file name")},
     2, ""};
 const ToolCommandShape kSectionsShape{"music sections", "<score>", {}, 1, ""};
 const ToolCommandShape kEventsShape{
     "music events", "<score>",
-    {ToolOption::Text("--voice", "<name>").Needs("one voice name").Twice("needs one voice name")},
+    {ToolOption::Text("--voice", "<name>").Needs("one voice name")},
     1, ""};
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)

@@ -98,7 +98,7 @@ int SheetCommand(const std::vector<std::string>& args)
     const auto fps = static_cast<unsigned>(parsed.Whole("--fps", 60));
     auto columns = static_cast<unsigned>(parsed.Whole("--columns", 6));
     if (every < 0.1)
-        throw ToolUsageError{"--every takes at least 0.1 seconds"};
+        throw ToolUsageError{"--every takes a number of at least 0.1, not \"" + parsed.All("--every").back() + "\""};
     if (from < 0.0 || from >= kShowEndTime)
         throw ToolUsageError{"--from must lie within the show, 0 to 141.5 seconds"};
     if (thumb.width < 64 || thumb.height < 36)

@@ -28,7 +28,7 @@ namespace {
 // Cube faces, volume slices and levels count from 0.
 ToolOption IndexOption(const char* name)
 {
-    return ToolOption::Whole(name, 0, 999999999).Takes("needs a number from 0").Needs("a number");
+    return ToolOption::Whole(name, 0, 999999999).Needs("a number");
 }
 
 const ToolCommandShape kInfoShape{"texture info", "<file>", {}, 1, ""};
@@ -66,12 +66,7 @@ bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
 // The file as the texture loaders read it, before any resampling for a device.
 D3DXImage LoadImage(const std::string& path)
 {
-    std::vector<std::uint8_t> bytes;
-    try {
-        bytes = ReadWholeFile(path);
-    } catch (const FileReadError& e) {
-        throw std::runtime_error(std::string("orvala-tool: ") + e.what());
-    }
+    const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
     D3DXImage image;
     if (bytes.empty() || ReadD3DXImage(bytes.data(), static_cast<UINT>(bytes.size()), image) != D3D_OK) {
         throw std::runtime_error("orvala-tool: cannot load \"" + path +

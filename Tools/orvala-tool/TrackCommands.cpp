@@ -19,16 +19,6 @@
 
 namespace {
 
-// The track commands name the file alone when it cannot be read, as scripts around them expect.
-std::vector<unsigned char> ReadInput(const std::string& path)
-{
-    try {
-        return ReadWholeFile(path);
-    } catch (const FileReadError&) {
-        throw std::runtime_error("cannot read \"" + path + "\"");
-    }
-}
-
 void WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -73,7 +63,7 @@ int Compile(const std::vector<std::string>& args)
 {
     if (args.size() != 2)
         throw ToolUsageError{"track compile needs a text file and a track file"};
-    const std::vector<unsigned char> text = ReadInput(args[0]);
+    const std::vector<unsigned char> text = ReadWholeFile(args[0]);
     TrackKeys keys;
     try {
         keys = ParseTrackText(std::string(text.begin(), text.end()));
@@ -89,7 +79,7 @@ int Dump(const std::vector<std::string>& args)
 {
     if (args.size() != 1)
         throw ToolUsageError{"track dump needs one track file"};
-    const TrackFileContents contents = ReadTrackFile(ReadInput(args[0]));
+    const TrackFileContents contents = ReadTrackFile(ReadWholeFile(args[0]));
     // A short file is shown as the demo would read it, with a warning.
     if (!contents.hasCount)
         std::fprintf(stderr, "warning: %s is too short to hold a key-frame count\n", args[0].c_str());

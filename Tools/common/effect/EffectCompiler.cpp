@@ -175,7 +175,7 @@ bool CompileEffectFile(const fs::path& source, const std::vector<fs::path>& incl
     try {
         text = ReadWholeText(source);
     } catch (const FileReadError& e) {
-        errors.Add("cannot read effect source \"" + sourceName + "\": " + e.Reason());
+        errors.Add(e.what());
         return false;
     }
     const fs::path sourceFolder = source.parent_path();

@@ -140,7 +140,7 @@ MeshBuilder BuildOpenBox(const OpenBoxOptions& options)
         if (wall.side == options.open)
             throw std::invalid_argument("--wall " + wall.side + " is the open side");
         if (!wallMaterials.emplace(wall.side, &wall.material).second)
-            throw std::invalid_argument("--wall " + wall.side + " given twice");
+            throw std::invalid_argument("--wall " + wall.side + " is given twice");
     }
     const AxisStops stops = EvenStops(half, options.segments);
     MeshBuilder mesh;

@@ -672,8 +672,7 @@ Score ReadScoreFile(const std::string& path)
     try {
         text = ReadWholeText(path);
     } catch (const FileReadError& e) {
-        // A score's faults all start with its name, this one too.
-        throw ScoreError(path + ": cannot be read: " + e.Reason());
+        throw ScoreError(e.what());
     }
     return ParseScore(text, path);
 }

@@ -101,7 +101,7 @@ unsigned ToUnsigned(const std::string& text, const std::string& option)
     unsigned long value = std::strtoul(text.c_str(), &end, 10);
     if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])) || *end != '\0' || errno != 0 ||
         value > 0xFFFFFFFFul) {
-        Fail(option + " needs a whole number, not \"" + text + "\"");
+        Fail(option + " takes a whole number, not \"" + text + "\"");
     }
     return static_cast<unsigned>(value);
 }
@@ -113,7 +113,7 @@ float ToFloat(const std::string& text, const std::string& option)
     double value = std::strtod(text.c_str(), &end);
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0' || errno != 0 ||
         !std::isfinite(value) || std::fabs(value) > 1e30) {
-        Fail(option + " needs a number, not \"" + text + "\"");
+        Fail(option + " takes a number, not \"" + text + "\"");
     }
     return static_cast<float>(value);
 }
@@ -130,8 +130,8 @@ float ToFloatIn(const std::string& text, const std::string& option, float low, f
 {
     float value = ToFloat(text, option);
     if (value > high || value < low || (open && value == low)) {
-        Fail(option + " must be " + (open ? "above " : "at least ") + Number(low) + " and at most " + Number(high) +
-             ", not " + text);
+        Fail(option + " takes a number " + (open ? "above " + Number(low) + " and at most " : "from " + Number(low) + " to ") +
+             Number(high) + ", not \"" + text + "\"");
     }
     return value;
 }
@@ -140,7 +140,8 @@ unsigned ToUnsignedIn(const std::string& text, const std::string& option, unsign
 {
     unsigned value = ToUnsigned(text, option);
     if (value < low || value > high) {
-        Fail(option + " must be from " + std::to_string(low) + " to " + std::to_string(high) + ", not " + text);
+        Fail(option + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) + ", not \"" +
+             text + "\"");
     }
     return value;
 }
