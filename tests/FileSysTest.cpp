@@ -133,6 +133,7 @@ TEST_F(FileSysTest, DamagedDirectoriesReportTheEntriesAcceptedSoFar)
          1},
         {"non-hexadecimal length", withGoodFirst("Data\\bad\n00000000\nzzzzzzzz\n00000004\n"), 1},
         {"name longer than 511 bytes", withGoodFirst(RecordText(std::string(512, 'n'), 11, 1, 1)), 1},
+        {"zero byte inside a name", withGoodFirst(std::string("Data\\zero\0tail", 14) + RecordText("", 11, 1, 1)), 1},
         {"stream reaching past the end of the file", withGoodFirst(RecordText("Data\\far", 11, 100000, 4)), 1},
         {"absurd uncompressed size", withGoodFirst(RecordText("Data\\big", 11, good.size(), 0x7fffffff)), 1},
         {"no header", "Data\\x\n00000000\n00000000\n00000000\n", 0},

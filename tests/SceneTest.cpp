@@ -122,6 +122,10 @@ TEST(SceneTest, EmptyAndBrokenDescriptions)
     DemoWorld world;
     world.File("empty.xml", "<scene/>");
     world.File("broken.xml", "<scene><cameras></scene>");
+    // The text ends at its first zero byte, even right after the first byte of a UTF-8
+    // sequence (which the parser would otherwise step over, and read on past the text).
+    const char cut[] = "<?xml version=\"1.0\"?><scene><transforms><trans name=\"a\xC3\0\"/><trans name=\"b\"/></transforms></scene>";
+    world.File("cut.xml", std::string(cut, sizeof cut - 1));
     world.File("clash.xml", R"(<scene><transforms><trans name="x"/></transforms>
                               <lights><point name="x"/></lights></scene>)");
     world.Open();
@@ -136,6 +140,8 @@ TEST(SceneTest, EmptyAndBrokenDescriptions)
     const std::string broken = LoadMessage(scene, "broken.xml");
     EXPECT_EQ(broken.rfind("[Scene::LoadSceneData (broken.xml)] Error in Parse:scenenodes.xml:", 0), 0u) << broken;
     EXPECT_GT(broken.size(), std::string("[Scene::LoadSceneData (broken.xml)] Error in Parse:scenenodes.xml:").size());
+    const std::string cutShort = LoadMessage(scene, "cut.xml");
+    EXPECT_EQ(cutShort.rfind("[Scene::LoadSceneData (cut.xml)] Error in Parse:scenenodes.xml:", 0), 0u) << cutShort;
     const std::string missing = LoadMessage(scene, "missing.xml");
     EXPECT_EQ(missing.rfind("[Scene::LoadSceneData (missing.xml)] Error in Parse:scenenodes.xml:", 0), 0u) << missing;
     EXPECT_EQ(LoadMessage(scene, "clash.xml"), "TransformHandler::Add: \"x\" already exists.");

@@ -73,15 +73,16 @@ public:
         return true;
     }
 
-    // A name: a run of non-white-space characters. Fails at the end of the file and on a
-    // name longer than the directory allows.
+    // A name: a run of non-white-space characters. Fails at the end of the file, on a name
+    // longer than the directory allows, and on a zero byte, which no name asked for by the
+    // loaders can hold: such an entry could never be found, or would pass for a shorter name.
     bool Name(std::string& name)
     {
         SkipSpace();
         name.clear();
         int c;
         while ((c = std::getc(file)) != EOF && !std::isspace(c)) {
-            if (name.size() == kMaxNameLength)
+            if (c == '\0' || name.size() == kMaxNameLength)
                 return false;
             name.push_back(static_cast<char>(c));
         }

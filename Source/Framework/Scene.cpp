@@ -5,6 +5,7 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -143,13 +144,17 @@ void Scene::LoadSceneData(std::string fileName)
     lightHandler = std::make_unique<LightHandler>();
     transformHandler = std::make_unique<TransformHandler>();
 
-    // A missing file reads as an empty document, which the parser refuses.
+    // A missing file reads as an empty document, which the parser refuses. The text ends at
+    // its first zero byte. The parser steps over a whole UTF-8 sequence once it meets its first
+    // byte, so a text cut short after such a byte would carry it past the terminating zero:
+    // everything from the first zero on is cleared, and a few more zero bytes follow.
+    constexpr std::size_t kTerminator = 4; // the longest UTF-8 sequence
     const std::string path = "Data\\" + fileName;
     const unsigned size = FileSys::GetFileSize(path.c_str());
-    std::vector<char> text(std::size_t(size) + 1, '\0');
+    std::vector<char> text(std::size_t(size) + kTerminator, '\0');
     if (size != 0)
         FileSys::ReadFile(path.c_str(), text.data());
-    text[size] = '\0';
+    std::fill(std::find(text.begin(), text.end(), '\0'), text.end(), '\0');
 
     TiXmlDocument document("scenenodes.xml");
     document.Parse(text.data());

@@ -15,11 +15,12 @@
 #include "d3d9/gl/GLStateCache.h"
 #include "d3d9/gl/GLSurfaceCopier.h"
 #include "d3d9/gl/GLUniformStore.h"
+// Complete, as the bindings of the targets and streams below release what they hold.
+#include "d3d9/gl/GLSurface.h"
+#include "d3d9/gl/GLVertexBuffer.h"
 
 class GLDeviceChild;
-class GLSurface;
 class GLTextureStorage;
-class GLVertexBuffer;
 class GLIndexBuffer;
 class GLVertexDeclaration;
 class GLQuery;
