@@ -19,6 +19,7 @@
 #include "FuzzArchive.h"
 #include "LightHandler.h"
 #include "Scene.h"
+#include "SyncHost.h"
 #include "Transform.h"
 #include "TransformHandler.h"
 #include "sync/PlayerDevice.h"
@@ -81,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     archive.Add(std::string("Data\\") + kFile, std::vector<unsigned char>(data, data + size));
     auto files = OpenFuzzArchive(archive);
     StillTimer timer;
-    sync::PlayerDevice device("sync", timer);
+    sync::PlayerDevice device("sync", timer, SyncHost());
     DXFramework::SetSyncDevice(&device);
 
     Scene scene("FuzzScene");

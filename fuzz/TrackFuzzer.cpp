@@ -15,6 +15,7 @@
 
 #include "FrameworkEx.h"
 #include "FuzzArchive.h"
+#include "SyncHost.h"
 #include "sync/PlayerDevice.h"
 
 namespace {
@@ -90,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     auto files = OpenFuzzEntry(kEntry, data, size);
     StillTimer timer;
-    sync::PlayerDevice device("sync", timer);
+    sync::PlayerDevice device("sync", timer, SyncHost());
 
     if (size == 0) {
         // An empty entry is no entry; asking again fails again.
