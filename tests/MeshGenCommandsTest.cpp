@@ -92,9 +92,11 @@ TEST_F(MeshGenCommands, BadOptionsAreRefusedWithoutWritingAFile)
         {{"mesh", "gen", "sphere", "--segments", "99999999999999"}, "--segments takes a whole number from 3"},
         {{"mesh", "gen", "sphere", "--segments", "8.5"}, "--segments takes a whole number, not \"8.5\""},
         {{"mesh", "gen", "sphere", "--radius", "-1"}, "--radius takes a number above 0, not \"-1\""},
-        {{"mesh", "gen", "sphere", "--radius", "nan"}, "--radius takes numbers, not \"nan\""},
-        {{"mesh", "gen", "box", "--size", "1", "x", "1"}, "--size takes numbers, not \"x\""},
+        {{"mesh", "gen", "sphere", "--radius", "nan"}, "--radius takes a number, not \"nan\""},
+        {{"mesh", "gen", "box", "--size", "1", "x", "1"}, "--size takes a number, not \"x\""},
         {{"mesh", "gen", "box", "--size", "1", "0", "1"}, "--size takes a number above 0, not \"0\""},
+        {{"mesh", "gen", "box", "--size", "1", "2"}, "--size needs 3 values", true},
+        {{"mesh", "gen", "plane", "--size", "1", "2", "3"}, "takes one output file, not 2 words"}, // x and z only
         {{"mesh", "gen", "openbox", "--open", "top"}, "--open must be none, +x, -x, +y, -y, +z or -z"},
         {{"mesh", "gen", "roundedcube", "--radius", "0.6"}, "--radius takes a number from 0 to 0.5, not \"0.6\""},
         {{"mesh", "gen", "torusknot", "--tube", "0.5"}, "--tube 0.5 is too thick"},

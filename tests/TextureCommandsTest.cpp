@@ -433,7 +433,7 @@ TEST_F(TextureCommandsTest, BadOptionsAreUsageErrorsAndWriteNothing)
 {
     const BadCommand cases[] = {
         {"unknown kind", {"plasma"}, "unknown texture kind \"plasma\""},
-        {"unknown option", {"noise", "--bumpy"}, "unknown option --bumpy"},
+        {"unknown option", {"noise", "--bumpy"}, "unknown option \"--bumpy\""},
         {"option of another kind", {"glow", "--tile"}, "--tile does not apply to glow"},
         {"size not a power of two", {"noise", "--size", "100", "64"}, "is not a power of two"},
         {"mips in a PNG", {"noise", "--mips"}, "--mips needs a .dds output"},

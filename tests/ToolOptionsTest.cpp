@@ -23,7 +23,9 @@ const ToolCommandShape kShape{"frame",
                                ToolOption::Text("--voice", "<name>"),
                                ToolOption::Flag("--mips"), ToolOption::Text("--camera", "<name>").Repeatable(),
                                ToolOption::Text("-I", "<folder>").Repeatable(),
-                               ToolOption::Whole("--face", 0, 5)},
+                               ToolOption::Whole("--face", 0, 5),
+                               ToolOption::Number("--scale", 0, 10).Takes(3).Shown("x y z"),
+                               ToolOption::Text("--wall", "side colour").Takes(2).Repeatable()},
                               2,
                               ""};
 
@@ -67,6 +69,21 @@ TEST(ToolOptionsTest, GoodCommandLinesGiveTheirOperandsAndValues)
     EXPECT_EQ(all.Whole("--face", 0), 5);
 }
 
+// An option of several values takes the words after it as they come, a repeated one adding its
+// values to the earlier ones.
+TEST(ToolOptionsTest, OptionsOfSeveralValuesGiveThemInOrder)
+{
+    const ToolArguments parsed({"--wall", "-x", "1,0,0", "--scale", "0.5", "-0", "10", "in.dat", "--wall", "+y",
+                                "--mips", "out.png", "--mips"},
+                               kShape);
+    EXPECT_EQ(parsed.Operands(), (std::vector<std::string>{"in.dat", "out.png"}));
+    EXPECT_EQ(parsed.Numbers("--scale"), (std::vector<double>{0.5, 0.0, 10.0}));
+    EXPECT_EQ(parsed.All("--wall"), (std::vector<std::string>{"-x", "1,0,0", "+y", "--mips"}));
+    EXPECT_TRUE(parsed.Has("--mips"));
+    EXPECT_TRUE(ToolArguments({}, kShape).Numbers("--scale").empty());
+    EXPECT_THROW(parsed.Numbers("--fps"), std::logic_error); // a whole number, not a Number
+}
+
 TEST(ToolOptionsTest, BadCommandLinesSayWhatIsWrong)
 {
     const struct {
@@ -105,6 +122,14 @@ TEST(ToolOptionsTest, BadCommandLinesSayWhatIsWrong)
         {{"--fps", "30", "--fps", "30"}, "--fps is given twice"},
         {{"--mips", "--mips"}, "--mips is given twice"},
         {{"--voice", "kick", "--voice", "arp"}, "--voice is given twice"},
+        // Options of several values: too few, one of them bad, out of range or looking like an
+        // option (a value all the same), or a second use of one taken once.
+        {{"--scale", "1", "2"}, "--scale needs 3 values"},
+        {{"in.dat", "--wall", "-x"}, "--wall needs 2 values"},
+        {{"--scale", "1", "x", "3"}, "--scale takes a number from 0 to 10, not \"x\""},
+        {{"--scale", "1", "2", "10.5"}, "--scale takes a number from 0 to 10, not \"10.5\""},
+        {{"--scale", "1", "--mips", "3"}, "--scale takes a number from 0 to 10, not \"--mips\""},
+        {{"--scale", "1", "2", "3", "--scale", "1", "2", "3"}, "--scale is given twice"},
         // More plain words than the command takes.
         {{"in.dat", "out.png", "extra.png"}, "stray argument \"extra.png\""},
     };
@@ -139,6 +164,10 @@ TEST(ToolOptionsTest, UsageLinesComeFromTheTable)
           "  notes as they are\n"},
          "orvala-tool texture gen <out.png> [--mips] [--every S]\n  notes as they are\n"},
         {{"gfx info", "", {}, 0, ""}, "orvala-tool gfx info\n"},
+        {{"mesh gen box", "<out.x>",
+          {ToolOption::Number("--size").Takes(3).Shown("x y z"), ToolOption::Text("--wall", "side colour").Takes(2).Repeatable()},
+          1, ""},
+         "orvala-tool mesh gen box <out.x> [--size x y z] [--wall side colour]...\n"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ToolUsage(c.shape), c.usage);

@@ -69,7 +69,8 @@ std::string Range(const ToolOption& option, const char* lead)
     return option.ranged ? lead + NumberText(option.low) + " to " + NumberText(option.high) : std::string();
 }
 
-// The rule of the option's values, after its name.
+// The rule of the option's values, after its name; an option of several values words it for the
+// one at fault.
 std::string Rule(const ToolOption& option)
 {
     switch (option.kind) {
@@ -142,12 +143,19 @@ ToolOption Ranged(ToolOption option, double low, double high)
 
 ToolOption ToolOption::Flag(std::string name)
 {
-    return Make(std::move(name), ToolOptionKind::Flag, "");
+    ToolOption option = Make(std::move(name), ToolOptionKind::Flag, "");
+    option.values = 0;
+    return option;
+}
+
+ToolOption ToolOption::Whole(std::string name)
+{
+    return Make(std::move(name), ToolOptionKind::Whole, "N");
 }
 
 ToolOption ToolOption::Whole(std::string name, double low, double high)
 {
-    return Ranged(Make(std::move(name), ToolOptionKind::Whole, "N"), low, high);
+    return Ranged(Whole(std::move(name)), low, high);
 }
 
 ToolOption ToolOption::Number(std::string name)
@@ -224,13 +232,19 @@ ToolArguments::ToolArguments(const std::vector<std::string>& args, const std::ve
             given.emplace_back();
             continue;
         }
-        if (!hasJoined) {
-            if (i + 1 == args.size())
-                throw ToolUsageError{option->name + " needs " + option->needs};
-            joined = args[++i];
+        if (hasJoined) {
+            Check(*option, joined);
+            given.push_back(joined);
+            continue;
         }
-        Check(*option, joined);
-        given.push_back(joined);
+        // The values are the words that follow, whatever they look like ("--wall -x 1,0,0").
+        if (args.size() - 1 - i < option->values)
+            throw ToolUsageError{option->name + " needs " +
+                                 (option->values == 1 ? option->needs : std::to_string(option->values) + " values")};
+        for (std::size_t v = 0; v < option->values; ++v) {
+            Check(*option, args[++i]);
+            given.push_back(args[i]);
+        }
     }
 }
 
@@ -275,6 +289,18 @@ ToolSize ToolArguments::Size(const std::string& name, ToolSize otherwise) const
     if (Has(name))
         ReadSize(option, values.at(name).back(), size);
     return size;
+}
+
+std::vector<double> ToolArguments::Numbers(const std::string& name) const
+{
+    const ToolOption& option = Find(name, ToolOptionKind::Number);
+    std::vector<double> numbers;
+    if (!Has(name))
+        return numbers;
+    const std::vector<std::string>& given = values.at(name);
+    for (std::size_t i = given.size() - option.values; i < given.size(); ++i) // the last use's
+        ReadNumber(given[i], numbers.emplace_back());
+    return numbers;
 }
 
 std::string ToolArguments::Text(const std::string& name, const std::string& otherwise) const

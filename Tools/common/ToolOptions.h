@@ -30,6 +30,7 @@ enum class ToolOptionKind {
 struct ToolOption {
     static ToolOption Flag(std::string name);
     // The range holds for the value, or for each side of a size.
+    static ToolOption Whole(std::string name);
     static ToolOption Whole(std::string name, double low, double high);
     static ToolOption Number(std::string name);
     static ToolOption Number(std::string name, double low, double high);
@@ -40,6 +41,13 @@ struct ToolOption {
     ToolOption& Shown(std::string text) { return Set(&ToolOption::shown, std::move(text)); }
     // What a missing value is called: "--wav needs one file name". "a value" without it.
     ToolOption& Needs(std::string text) { return Set(&ToolOption::needs, std::move(text)); }
+    // Each use takes `count` values, each checked as the kind says: "--size 2 1 4" is
+    // ToolOption::Number("--size").Takes(3). A use with fewer words after it "needs 3 values".
+    ToolOption& Takes(std::size_t count)
+    {
+        values = count;
+        return *this;
+    }
     // The option may be given again, each time with a value of its own; otherwise a second use is an error.
     ToolOption& Repeatable()
     {
@@ -55,6 +63,7 @@ struct ToolOption {
     std::string shown;
     std::string needs = "a value";
     bool repeatable = false;
+    std::size_t values = 1; // taken by each use; none for a flag
 
 private:
     ToolOption& Set(std::string ToolOption::*field, std::string text)
@@ -98,7 +107,9 @@ public:
     double Number(const std::string& name, double otherwise) const;
     ToolSize Size(const std::string& name, ToolSize otherwise) const;
     std::string Text(const std::string& name, const std::string& otherwise) const;
-    // Every value of the option in the order given; empty when it is not given.
+    // The values of a Number option that takes several, or none when it is not given.
+    std::vector<double> Numbers(const std::string& name) const;
+    // Every value of the option in the order given (all values of every use); empty when it is not given.
     const std::vector<std::string>& All(const std::string& name) const;
 
 private:

@@ -1,12 +1,13 @@
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -24,65 +25,7 @@ using namespace meshgen;
 
 namespace {
 
-const char* const kGenUsage =
-    "orvala-tool mesh gen <kind> [options] <out.x>\n"
-    "  sphere      [--radius r] [--segments n] [--rings n]        circumscribed, smooth\n"
-    "  cone        [--radius r] [--height h] [--segments n]       apex at 0, opens along -Z\n"
-    "  plane|floor [--size x z] [--segments n] [--tile u v]        XZ plane facing +Y\n"
-    "  box         [--size x y z] [--segments n]                   hard edges\n"
-    "  openbox     [--size x y z] [--segments n] [--open none|+x|-x|+y|-y|+z|-z]  faces inwards\n"
-    "              [--wall side r,g,b[,a]]...   that wall (+x|-x|+y|-y|+z|-z) in its own colour\n"
-    "  tube|tunnel [--radius r] [--length l] [--segments n] [--rings n] [--noise a] [--bend b] [--seed s]\n"
-    "              [--tile u v]                                    faces inwards, open ends\n"
-    "  discoball   [--radius r] [--segments n] [--rings n] [--gap g] [--groove d]  flat tiles\n"
-    "  torusknot   [--radius r] [--tube t] [--p n] [--q n] [--segments n] [--sides n]\n"
-    "  roundedcube [--size x y z] [--radius r] [--segments n]\n"
-    "  ground      [--size x z] [--segments n] [--tile u v] [--height h] [--frequency f] [--seed s]\n"
-    "  every kind: [--material r,g,b[,a]] [--power p] [--specular r,g,b] [--emissive r,g,b] [--texture file]\n"
-    "              [--name frame]\n";
-
-const char* const kTextUsage =
-    "orvala-tool mesh text \"<word>\" [--font file.ttf] [--depth d] [--bevel b] [--curve-steps n]\n"
-    "                    [--smooth-angle degrees] [material options as for mesh gen] <out.x>\n";
-
-// The options of one command line: each option name with its values, and the plain words.
-struct ParsedArgs {
-    std::map<std::string, std::vector<std::string>> options;
-    std::vector<std::string> words;
-};
-
-const std::map<std::string, int> kMaterialOptions = {
-    {"--material", 1}, {"--power", 1}, {"--specular", 1}, {"--emissive", 1}, {"--texture", 1}, {"--name", 1}};
-
-// Options that may be given more than once: each time adds its values to the earlier ones.
-const std::set<std::string> kRepeatableOptions = {"--wall"};
-
-// Splits the arguments by the options this command takes (name -> number of values).
-ParsedArgs Parse(const std::vector<std::string>& args, std::map<std::string, int> known)
-{
-    known.insert(kMaterialOptions.begin(), kMaterialOptions.end());
-    ParsedArgs parsed;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& word = args[i];
-        if (word.size() < 3 || word.compare(0, 2, "--") != 0) {
-            parsed.words.push_back(word);
-            continue;
-        }
-        const auto option = known.find(word);
-        if (option == known.end())
-            throw ToolUsageError{"unknown option \"" + word + "\""};
-        if (parsed.options.count(word) && !kRepeatableOptions.count(word))
-            throw ToolUsageError{word + " is given twice"};
-        if (i + static_cast<std::size_t>(option->second) >= args.size())
-            throw ToolUsageError{word + " needs " +
-                                 (option->second == 1 ? std::string("a value") : std::to_string(option->second) + " values")};
-        std::vector<std::string>& values = parsed.options[word];
-        for (int k = 0; k < option->second; ++k)
-            values.push_back(args[++i]);
-    }
-    return parsed;
-}
-
+// One number of a comma list.
 double ParseNumber(const std::string& option, const std::string& text)
 {
     errno = 0;
@@ -90,16 +33,6 @@ double ParseNumber(const std::string& option, const std::string& text)
     const double value = std::strtod(text.c_str(), &end);
     if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(value))
         throw ToolUsageError{option + " takes numbers, not \"" + text + "\""};
-    return value;
-}
-
-long ParseWhole(const std::string& option, const std::string& text)
-{
-    errno = 0;
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE)
-        throw ToolUsageError{option + " takes a whole number, not \"" + text + "\""};
     return value;
 }
 
@@ -123,59 +56,63 @@ std::vector<double> ParseList(const std::string& option, const std::string& text
     return values;
 }
 
+// The options of every kind, each row written once; a kind's table picks the rows it takes.
+const ToolOption kRadius = ToolOption::Number("--radius").Shown("r");
+const ToolOption kSegments = ToolOption::Whole("--segments").Shown("n");
+const ToolOption kRings = ToolOption::Whole("--rings").Shown("n");
+const ToolOption kHeight = ToolOption::Number("--height").Shown("h");
+const ToolOption kTile = ToolOption::Number("--tile").Takes(2).Shown("u v");
+const ToolOption kSeed = ToolOption::Whole("--seed", 0, 4294967295.0).Shown("s");
+
+// --size takes x and z for the flat kinds and x, y and z for the solid ones.
+ToolOption SizeOption(std::size_t sides)
+{
+    return ToolOption::Number("--size").Takes(sides).Shown(sides == 2 ? "x z" : "x y z");
+}
+
+// The material options, taken by every kind and by mesh text.
+const std::vector<ToolOption> kMaterialOptions = {
+    ToolOption::Text("--material", "r,g,b[,a]"), ToolOption::Number("--power").Shown("p"),
+    ToolOption::Text("--specular", "r,g,b"),     ToolOption::Text("--emissive", "r,g,b"),
+    ToolOption::Text("--texture", "file"),       ToolOption::Text("--name", "frame")};
+
+// A kind's own options and the material options after them.
+std::vector<ToolOption> WithMaterial(std::vector<ToolOption> options)
+{
+    options.insert(options.end(), kMaterialOptions.begin(), kMaterialOptions.end());
+    return options;
+}
+
 // Readers of the parsed options, leaving the default when an option is absent.
 class OptionReader {
 public:
-    explicit OptionReader(const ParsedArgs& parsed) : parsed_(parsed) {}
+    explicit OptionReader(const ToolArguments& args) : args_(args) {}
 
-    void Number(const char* name, double& value) const
-    {
-        if (const auto* v = Find(name))
-            value = ParseNumber(name, (*v)[0]);
-    }
+    void Number(const char* name, double& value) const { value = args_.Number(name, value); }
     void Count(const char* name, int& value) const
     {
-        if (const auto* v = Find(name)) {
-            const long whole = ParseWhole(name, (*v)[0]);
-            // Out-of-range counts are reported by the generator with its own limits.
-            value = whole > 1000000 ? 1000001 : (whole < -1000000 ? -1000001 : static_cast<int>(whole));
-        }
+        const long long whole = args_.Whole(name, value);
+        // Out-of-range counts are reported by the generator with its own limits.
+        value = whole > 1000000 ? 1000001 : (whole < -1000000 ? -1000001 : static_cast<int>(whole));
     }
     void Seed(const char* name, std::uint32_t& value) const
     {
-        if (const auto* v = Find(name)) {
-            const long whole = ParseWhole(name, (*v)[0]);
-            if (whole < 0 || whole > 0xFFFFFFFFL)
-                throw ToolUsageError{std::string(name) + " takes a whole number from 0 to 4294967295, not \"" + (*v)[0] + "\""};
-            value = static_cast<std::uint32_t>(whole);
-        }
+        value = static_cast<std::uint32_t>(args_.Whole(name, value));
     }
     template <std::size_t N>
     void Numbers(const char* name, std::array<double, N>& values) const
     {
-        if (const auto* v = Find(name))
-            for (std::size_t i = 0; i < N; ++i)
-                values[i] = ParseNumber(name, (*v)[i]);
+        const std::vector<double> given = args_.Numbers(name);
+        for (std::size_t i = 0; i < given.size() && i < N; ++i)
+            values[i] = given[i];
     }
-    void Text(const char* name, std::string& value) const
-    {
-        if (const auto* v = Find(name))
-            value = (*v)[0];
-    }
+    void Text(const char* name, std::string& value) const { value = args_.Text(name, value); }
+    bool Has(const char* name) const { return args_.Has(name); }
     // The values of every use of a repeatable option in order, or none.
-    std::vector<std::string> All(const char* name) const
-    {
-        const auto* v = Find(name);
-        return v ? *v : std::vector<std::string>{};
-    }
+    const std::vector<std::string>& All(const char* name) const { return args_.All(name); }
 
 private:
-    const std::vector<std::string>* Find(const char* name) const
-    {
-        const auto found = parsed_.options.find(name);
-        return found == parsed_.options.end() ? nullptr : &found->second;
-    }
-    const ParsedArgs& parsed_;
+    const ToolArguments& args_;
 };
 
 // "r,g,b[,a]" into `diffuse`; without an alpha the one there stays.
@@ -186,13 +123,13 @@ void ParseColour(const std::string& option, const std::string& text, std::array<
         diffuse[i] = rgba[i];
 }
 
-void ApplyMaterial(const OptionReader& read, const ParsedArgs& parsed, MeshMaterial& material)
+void ApplyMaterial(const OptionReader& read, MeshMaterial& material)
 {
-    if (parsed.options.count("--material"))
-        ParseColour("--material", parsed.options.at("--material")[0], material.diffuse);
+    if (read.Has("--material"))
+        ParseColour("--material", read.All("--material")[0], material.diffuse);
     for (const char* option : {"--specular", "--emissive"})
-        if (parsed.options.count(option)) {
-            const auto rgb = ParseList(option, parsed.options.at(option)[0], 3, 3);
+        if (read.Has(option)) {
+            const auto rgb = ParseList(option, read.All(option)[0], 3, 3);
             auto& target = std::string(option) == "--specular" ? material.specular : material.emissive;
             for (std::size_t i = 0; i < 3; ++i)
                 target[i] = rgb[i];
@@ -201,15 +138,15 @@ void ApplyMaterial(const OptionReader& read, const ParsedArgs& parsed, MeshMater
     if (material.power < 0.0)
         throw ToolUsageError{"--power must not be negative"};
     read.Text("--texture", material.texture);
-    if (parsed.options.count("--texture") && (material.texture.empty() || !IsValidXString(material.texture)))
+    if (read.Has("--texture") && (material.texture.empty() || !IsValidXString(material.texture)))
         throw ToolUsageError{"--texture must be a file name of printable characters without '\"'"};
 }
 
-std::string FrameName(const OptionReader& read, const ParsedArgs& parsed, const std::string& outPath)
+std::string FrameName(const OptionReader& read, const std::string& outPath)
 {
     std::string name = MakeXName(std::filesystem::path(outPath).stem().string());
     read.Text("--name", name);
-    if (parsed.options.count("--name") && !IsValidXName(name))
+    if (read.Has("--name") && !IsValidXName(name))
         throw ToolUsageError{"--name must be letters, digits and '_', not starting with a digit"};
     return name;
 }
@@ -231,33 +168,36 @@ void WriteWhole(const std::string& path, const std::string& bytes)
     throw std::runtime_error("orvala-tool: cannot write \"" + path + "\"");
 }
 
-// A kind's options (name -> number of values) and its generator, which also gets the material
-// made from the material options.
+// A kind: its names (the first shown in the usage, the others its aliases), what the usage notes
+// of it, its options (the material options follow them) and its generator, which also gets the
+// material made from the material options.
 struct Kind {
-    std::map<std::string, int> options;
+    std::vector<std::string> names;
+    std::string note;
+    std::vector<ToolOption> options;
     std::function<MeshBuilder(const OptionReader&, const MeshMaterial&)> build;
 };
 
-const std::map<std::string, Kind>& Kinds()
+const std::vector<Kind>& Kinds()
 {
-    static const std::map<std::string, Kind> kinds = [] {
-        std::map<std::string, Kind> k;
-        k["sphere"] = {{{"--radius", 1}, {"--segments", 1}, {"--rings", 1}},
-                       [](const OptionReader& r, const MeshMaterial&) {
-                           SphereOptions o;
-                           r.Number("--radius", o.radius);
-                           r.Count("--segments", o.segments);
-                           r.Count("--rings", o.rings);
-                           return BuildSphere(o);
-                       }};
-        k["cone"] = {{{"--radius", 1}, {"--height", 1}, {"--segments", 1}},
+    static const std::vector<Kind> kinds = [] {
+        std::vector<Kind> k;
+        k.push_back({{"sphere"}, "circumscribed, smooth", {kRadius, kSegments, kRings},
+                     [](const OptionReader& r, const MeshMaterial&) {
+                         SphereOptions o;
+                         r.Number("--radius", o.radius);
+                         r.Count("--segments", o.segments);
+                         r.Count("--rings", o.rings);
+                         return BuildSphere(o);
+                     }});
+        k.push_back({{"cone"}, "apex at 0, opens along -Z", {kRadius, kHeight, kSegments},
                      [](const OptionReader& r, const MeshMaterial&) {
                          ConeOptions o;
                          r.Number("--radius", o.radius);
                          r.Number("--height", o.height);
                          r.Count("--segments", o.segments);
                          return BuildCone(o);
-                     }};
+                     }});
         const auto plane = [](PlaneOptions o) {
             return [o](const OptionReader& r, const MeshMaterial&) {
                 PlaneOptions options = o;
@@ -267,118 +207,138 @@ const std::map<std::string, Kind>& Kinds()
                 return BuildPlane(options);
             };
         };
-        const std::map<std::string, int> planeOptions{{"--size", 2}, {"--segments", 1}, {"--tile", 2}};
-        k["plane"] = {planeOptions, plane(PlaneOptions{})};
+        const std::vector<ToolOption> planeOptions{SizeOption(2), kSegments, kTile};
+        k.push_back({{"plane"}, "XZ plane facing +Y", planeOptions, plane(PlaneOptions{})});
         PlaneOptions floor;
         floor.size = {40.0, 40.0};
         floor.segments = 8;
         floor.tile = {10.0, 10.0};
-        k["floor"] = {planeOptions, plane(floor)};
-        k["box"] = {{{"--size", 3}, {"--segments", 1}}, [](const OptionReader& r, const MeshMaterial&) {
-                        BoxOptions o;
-                        r.Numbers("--size", o.size);
-                        r.Count("--segments", o.segments);
-                        return BuildBox(o);
-                    }};
-        k["openbox"] = {{{"--size", 3}, {"--segments", 1}, {"--open", 1}, {"--wall", 2}},
-                        [](const OptionReader& r, const MeshMaterial& material) {
-                            OpenBoxOptions o;
-                            r.Numbers("--size", o.size);
-                            r.Count("--segments", o.segments);
-                            r.Text("--open", o.open);
-                            // Each wall named takes the box's material with a colour of its own.
-                            const std::vector<std::string> walls = r.All("--wall");
-                            for (std::size_t i = 0; i + 1 < walls.size(); i += 2) {
-                                WallMaterial wall{walls[i], material};
-                                ParseColour("--wall", walls[i + 1], wall.material.diffuse);
-                                o.walls.push_back(wall);
-                            }
-                            return BuildOpenBox(o);
-                        }};
-        const Kind tube{{{"--radius", 1},
-                         {"--length", 1},
-                         {"--segments", 1},
-                         {"--rings", 1},
-                         {"--noise", 1},
-                         {"--bend", 1},
-                         {"--seed", 1},
-                         {"--tile", 2}},
-                        [](const OptionReader& r, const MeshMaterial&) {
-                            TubeOptions o;
-                            r.Number("--radius", o.radius);
-                            r.Number("--length", o.length);
-                            r.Count("--segments", o.segments);
-                            r.Count("--rings", o.rings);
-                            r.Number("--noise", o.noise);
-                            r.Number("--bend", o.bend);
-                            r.Seed("--seed", o.seed);
-                            std::array<double, 2> tile{o.tileU, o.tileV};
-                            r.Numbers("--tile", tile);
-                            o.tileU = tile[0];
-                            o.tileV = tile[1];
-                            return BuildTube(o);
-                        }};
-        k["tube"] = tube;
-        k["tunnel"] = tube;
-        k["discoball"] = {
-            {{"--radius", 1}, {"--segments", 1}, {"--rings", 1}, {"--gap", 1}, {"--groove", 1}},
-            [](const OptionReader& r, const MeshMaterial&) {
-                DiscoBallOptions o;
-                r.Number("--radius", o.radius);
-                r.Count("--segments", o.segments);
-                r.Count("--rings", o.rings);
-                r.Number("--gap", o.gap);
-                r.Number("--groove", o.groove);
-                return BuildDiscoBall(o);
-            }};
-        k["torusknot"] = {
-            {{"--radius", 1}, {"--tube", 1}, {"--p", 1}, {"--q", 1}, {"--segments", 1}, {"--sides", 1}},
-            [](const OptionReader& r, const MeshMaterial&) {
-                TorusKnotOptions o;
-                r.Number("--radius", o.radius);
-                r.Number("--tube", o.tube);
-                r.Count("--p", o.p);
-                r.Count("--q", o.q);
-                r.Count("--segments", o.segments);
-                r.Count("--sides", o.sides);
-                return BuildTorusKnot(o);
-            }};
-        k["roundedcube"] = {{{"--size", 3}, {"--radius", 1}, {"--segments", 1}},
-                            [](const OptionReader& r, const MeshMaterial&) {
-                                RoundedCubeOptions o;
-                                r.Numbers("--size", o.size);
-                                r.Number("--radius", o.radius);
-                                r.Count("--segments", o.segments);
-                                return BuildRoundedCube(o);
-                            }};
-        k["ground"] = {{{"--size", 2},
-                        {"--segments", 1},
-                        {"--tile", 2},
-                        {"--height", 1},
-                        {"--frequency", 1},
-                        {"--seed", 1}},
-                       [](const OptionReader& r, const MeshMaterial&) {
-                           GroundOptions o;
-                           r.Numbers("--size", o.size);
-                           r.Count("--segments", o.segments);
-                           r.Numbers("--tile", o.tile);
-                           r.Number("--height", o.height);
-                           r.Number("--frequency", o.frequency);
-                           r.Seed("--seed", o.seed);
-                           return BuildGround(o);
-                       }};
+        k.push_back({{"floor"}, "a plane 40 by 40 of 8 segments, tiled 10 times", planeOptions, plane(floor)});
+        k.push_back({{"box"}, "hard edges", {SizeOption(3), kSegments}, [](const OptionReader& r, const MeshMaterial&) {
+                         BoxOptions o;
+                         r.Numbers("--size", o.size);
+                         r.Count("--segments", o.segments);
+                         return BuildBox(o);
+                     }});
+        k.push_back({{"openbox"},
+                     "faces inwards; open: none|+x|-x|+y|-y|+z|-z; each wall named (+x|-x|+y|-y|+z|-z) in a colour "
+                     "r,g,b[,a] of its own",
+                     {SizeOption(3), kSegments, ToolOption::Text("--open", "side"),
+                      ToolOption::Text("--wall", "side colour").Takes(2).Repeatable()},
+                     [](const OptionReader& r, const MeshMaterial& material) {
+                         OpenBoxOptions o;
+                         r.Numbers("--size", o.size);
+                         r.Count("--segments", o.segments);
+                         r.Text("--open", o.open);
+                         // Each wall named takes the box's material with a colour of its own.
+                         const std::vector<std::string>& walls = r.All("--wall");
+                         for (std::size_t i = 0; i + 1 < walls.size(); i += 2) {
+                             WallMaterial wall{walls[i], material};
+                             ParseColour("--wall", walls[i + 1], wall.material.diffuse);
+                             o.walls.push_back(wall);
+                         }
+                         return BuildOpenBox(o);
+                     }});
+        k.push_back({{"tube", "tunnel"},
+                     "faces inwards, open ends (tunnel is the same)",
+                     {kRadius, ToolOption::Number("--length").Shown("l"), kSegments, kRings,
+                      ToolOption::Number("--noise").Shown("a"), ToolOption::Number("--bend").Shown("b"), kSeed, kTile},
+                     [](const OptionReader& r, const MeshMaterial&) {
+                         TubeOptions o;
+                         r.Number("--radius", o.radius);
+                         r.Number("--length", o.length);
+                         r.Count("--segments", o.segments);
+                         r.Count("--rings", o.rings);
+                         r.Number("--noise", o.noise);
+                         r.Number("--bend", o.bend);
+                         r.Seed("--seed", o.seed);
+                         std::array<double, 2> tile{o.tileU, o.tileV};
+                         r.Numbers("--tile", tile);
+                         o.tileU = tile[0];
+                         o.tileV = tile[1];
+                         return BuildTube(o);
+                     }});
+        k.push_back({{"discoball"},
+                     "flat tiles",
+                     {kRadius, kSegments, kRings, ToolOption::Number("--gap").Shown("g"),
+                      ToolOption::Number("--groove").Shown("d")},
+                     [](const OptionReader& r, const MeshMaterial&) {
+                         DiscoBallOptions o;
+                         r.Number("--radius", o.radius);
+                         r.Count("--segments", o.segments);
+                         r.Count("--rings", o.rings);
+                         r.Number("--gap", o.gap);
+                         r.Number("--groove", o.groove);
+                         return BuildDiscoBall(o);
+                     }});
+        k.push_back({{"torusknot"},
+                     "",
+                     {kRadius, ToolOption::Number("--tube").Shown("t"), ToolOption::Whole("--p").Shown("n"),
+                      ToolOption::Whole("--q").Shown("n"), kSegments, ToolOption::Whole("--sides").Shown("n")},
+                     [](const OptionReader& r, const MeshMaterial&) {
+                         TorusKnotOptions o;
+                         r.Number("--radius", o.radius);
+                         r.Number("--tube", o.tube);
+                         r.Count("--p", o.p);
+                         r.Count("--q", o.q);
+                         r.Count("--segments", o.segments);
+                         r.Count("--sides", o.sides);
+                         return BuildTorusKnot(o);
+                     }});
+        k.push_back({{"roundedcube"}, "", {SizeOption(3), kRadius, kSegments},
+                     [](const OptionReader& r, const MeshMaterial&) {
+                         RoundedCubeOptions o;
+                         r.Numbers("--size", o.size);
+                         r.Number("--radius", o.radius);
+                         r.Count("--segments", o.segments);
+                         return BuildRoundedCube(o);
+                     }});
+        k.push_back({{"ground"},
+                     "",
+                     {SizeOption(2), kSegments, kTile, kHeight, ToolOption::Number("--frequency").Shown("f"), kSeed},
+                     [](const OptionReader& r, const MeshMaterial&) {
+                         GroundOptions o;
+                         r.Numbers("--size", o.size);
+                         r.Count("--segments", o.segments);
+                         r.Numbers("--tile", o.tile);
+                         r.Number("--height", o.height);
+                         r.Number("--frequency", o.frequency);
+                         r.Seed("--seed", o.seed);
+                         return BuildGround(o);
+                     }});
+        for (Kind& kind : k)
+            kind.options = WithMaterial(kind.options);
         return k;
     }();
     return kinds;
 }
 
+const ToolCommandShape kTextShape{
+    "mesh text",
+    "<word> <out.x>",
+    WithMaterial({ToolOption::Text("--font", "file.ttf"), ToolOption::Number("--depth").Shown("d"),
+                  ToolOption::Number("--bevel").Shown("b"), ToolOption::Whole("--curve-steps").Shown("n"),
+                  ToolOption::Number("--smooth-angle").Shown("degrees")}),
+    2,
+    ""};
+
+// One usage line per kind, its note under it.
+std::string GenUsage()
+{
+    std::vector<ToolCommandShape> shapes;
+    for (const Kind& kind : Kinds())
+        shapes.push_back({"mesh gen " + kind.names[0], "<out.x>", kind.options, 1,
+                          kind.note.empty() ? std::string() : "    " + kind.note + "\n"});
+    return ToolUsage(shapes);
+}
+
 // Builds with the generator's own argument checks turned into usage errors, then writes.
 void BuildAndWrite(const std::function<MeshBuilder(const MeshMaterial&)>& build, const OptionReader& read,
-                   const ParsedArgs& parsed, const std::string& outPath)
+                   const std::string& outPath)
 {
     MeshMaterial material;
-    ApplyMaterial(read, parsed, material);
-    const std::string name = FrameName(read, parsed, outPath);
+    ApplyMaterial(read, material);
+    const std::string name = FrameName(read, outPath);
     MeshBuilder mesh;
     try {
         mesh = build(material);
@@ -393,25 +353,26 @@ int RunGen(const std::vector<std::string>& args)
 {
     if (args.empty())
         throw ToolUsageError{"mesh gen needs a kind and an output file"};
-    const auto kind = Kinds().find(args[0]);
+    const auto kind = std::find_if(Kinds().begin(), Kinds().end(), [&](const Kind& k) {
+        return std::find(k.names.begin(), k.names.end(), args[0]) != k.names.end();
+    });
     if (kind == Kinds().end())
         throw ToolUsageError{"unknown mesh kind \"" + args[0] + "\""};
-    const ParsedArgs parsed = Parse(std::vector<std::string>(args.begin() + 1, args.end()), kind->second.options);
-    if (parsed.words.size() != 1)
-        throw ToolUsageError{parsed.words.empty() ? "mesh gen needs an output file"
-                                                  : "mesh gen takes one output file, not " +
-                                                        std::to_string(parsed.words.size()) + " words"};
+    const ToolArguments parsed(std::vector<std::string>(args.begin() + 1, args.end()), kind->options);
+    const std::vector<std::string>& words = parsed.Operands();
+    if (words.size() != 1)
+        throw ToolUsageError{words.empty() ? "mesh gen needs an output file"
+                                           : "mesh gen takes one output file, not " + std::to_string(words.size()) +
+                                                 " words"};
     const OptionReader read(parsed);
-    BuildAndWrite([&](const MeshMaterial& material) { return kind->second.build(read, material); }, read, parsed,
-                  parsed.words[0]);
+    BuildAndWrite([&](const MeshMaterial& material) { return kind->build(read, material); }, read, words[0]);
     return 0;
 }
 
 int RunText(const std::vector<std::string>& args)
 {
-    const ParsedArgs parsed =
-        Parse(args, {{"--font", 1}, {"--depth", 1}, {"--bevel", 1}, {"--curve-steps", 1}, {"--smooth-angle", 1}});
-    if (parsed.words.size() != 2)
+    const ToolArguments parsed(args, kTextShape.options);
+    if (parsed.Operands().size() != 2)
         throw ToolUsageError{"mesh text takes the text and an output file"};
     const OptionReader read(parsed);
     TextMeshOptions options;
@@ -420,12 +381,12 @@ int RunText(const std::vector<std::string>& args)
     read.Number("--bevel", options.bevel);
     read.Count("--curve-steps", options.curveSteps);
     read.Number("--smooth-angle", options.smoothAngle);
-    BuildAndWrite([&](const MeshMaterial&) { return BuildTextMesh(parsed.words[0], options); }, read, parsed,
-                  parsed.words[1]);
+    BuildAndWrite([&](const MeshMaterial&) { return BuildTextMesh(parsed.Operands()[0], options); }, read,
+                  parsed.Operands()[1]);
     return 0;
 }
 
-const ToolCommandRegistration genRegistration("mesh gen", {kGenUsage, RunGen});
-const ToolCommandRegistration textRegistration("mesh text", {kTextUsage, RunText});
+const ToolCommandRegistration genRegistration("mesh gen", {GenUsage(), RunGen});
+const ToolCommandRegistration textRegistration("mesh text", {ToolUsage(kTextShape), RunText});
 
 } // namespace

@@ -236,9 +236,9 @@ int RunTexture(const std::vector<std::string>& args)
     return 0;
 }
 
-// The usage of `texture gen` is the generator's own, next to its options.
+// The usage of `texture gen` is made next to its option table.
 const ToolCommandRegistration registration("texture",
-                                           {std::string(kTexGenUsage) + ToolUsage({kInfoShape, kDecodeShape}),
+                                           {TexGenUsage() + ToolUsage({kInfoShape, kDecodeShape}),
                                             RunTexture});
 
 } // namespace

@@ -8,23 +8,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "common/ToolOptions.h"
 #include "common/texgen/TexGenError.h"
-
-const char* const kTexGenUsage =
-    "orvala-tool texture gen <kind> [options] <out.png|out.dds>\n"
-    "  kinds: noise gradient grid glow cookie text normal cube (see docs/textures.md)\n"
-    "  all: --size <w> <h> (powers of two unless --npot) --npot --mips (DDS only)\n"
-    "  noise, normal: --type perlin|value --scale <cells> --octaves <n> --gain <g> --tile --seed <n>\n"
-    "                 noise: --rgb --colors <low>,<high>   normal: --strength <s>\n"
-    "  gradient: --type linear|radial --angle <degrees> --radius <r> --colors <c>,<c>... | --stops <t>:<c>,...\n"
-    "  grid: --cell <texels> --line <texels> --checker --colors <background>,<line> | <a>,<b>[,<line>]\n"
-    "  glow: --radius <r> --power <p> --straight --colors <inner>[,<outer>]\n"
-    "  cookie: --radius <r> --softness <s> --pattern none|bars|grid|rings|blades|noise --count <n> --seed <n>\n"
-    "          --colors <light>[,<background>]\n"
-    "  text: --text <line> (once per line) --font <file.ttf> --px <size> --spacing <f> --shadow <radius>\n"
-    "        --glow <radius> --colors <text>[,<background>[,<shadow or glow>]]\n"
-    "  cube (DDS): --type sky|direction|grid --colors <zenith>,<horizon>,<ground> | <background>,<line>\n"
-    "              --step <degrees> --line <texels>\n";
 
 namespace {
 
@@ -41,50 +26,76 @@ constexpr unsigned Bit(TexKind kind)
 constexpr unsigned kAll = 0xFFu;
 constexpr unsigned kNoiseLike = Bit(TexKind::Noise) | Bit(TexKind::Normal);
 
-struct OptionShape {
-    const char* name;
-    unsigned values;
+// One option and the kinds that take it. Values whose limits hang on the kind or on other
+// options are checked again when the kind reads them.
+struct KindOption {
+    ToolOption option;
     unsigned kinds;
 };
 
-const OptionShape kOptions[] = {
-    {"--size", 2, kAll},
-    {"--npot", 0, kAll},
-    {"--mips", 0, kAll},
-    {"--seed", 1, kNoiseLike | Bit(TexKind::Cookie)},
-    {"--colors", 1, kAll & ~Bit(TexKind::Normal)},
-    {"--type", 1, kNoiseLike | Bit(TexKind::Gradient) | Bit(TexKind::Cube)},
-    {"--scale", 1, kNoiseLike},
-    {"--octaves", 1, kNoiseLike},
-    {"--gain", 1, kNoiseLike},
-    {"--tile", 0, kNoiseLike},
-    {"--rgb", 0, Bit(TexKind::Noise)},
-    {"--strength", 1, Bit(TexKind::Normal)},
-    {"--angle", 1, Bit(TexKind::Gradient)},
-    {"--stops", 1, Bit(TexKind::Gradient)},
-    {"--radius", 1, Bit(TexKind::Gradient) | Bit(TexKind::Glow) | Bit(TexKind::Cookie)},
-    {"--cell", 1, Bit(TexKind::Grid)},
-    {"--line", 1, Bit(TexKind::Grid) | Bit(TexKind::Cube)},
-    {"--checker", 0, Bit(TexKind::Grid)},
-    {"--power", 1, Bit(TexKind::Glow)},
-    {"--straight", 0, Bit(TexKind::Glow)},
-    {"--softness", 1, Bit(TexKind::Cookie)},
-    {"--pattern", 1, Bit(TexKind::Cookie)},
-    {"--count", 1, Bit(TexKind::Cookie)},
-    {"--text", 1, Bit(TexKind::Text)},
-    {"--font", 1, Bit(TexKind::Text)},
-    {"--px", 1, Bit(TexKind::Text)},
-    {"--spacing", 1, Bit(TexKind::Text)},
-    {"--shadow", 1, Bit(TexKind::Text)},
-    {"--glow", 1, Bit(TexKind::Text)},
-    {"--step", 1, Bit(TexKind::Cube)},
+// Made on first use: the usage is asked for while the tool's commands register themselves.
+const std::vector<KindOption>& Options()
+{
+    static const std::vector<KindOption> options = {
+        {ToolOption::Whole("--size", 1, kMaxExtent).Takes(2).Shown("<w> <h>"), kAll},
+        {ToolOption::Flag("--npot"), kAll},
+        {ToolOption::Flag("--mips"), kAll},
+        {ToolOption::Whole("--seed", 0, 4294967295.0).Shown("<n>"), kNoiseLike | Bit(TexKind::Cookie)},
+        {ToolOption::Text("--colors", "<c>,..."), kAll & ~Bit(TexKind::Normal)},
+        {ToolOption::Text("--type", "<type>"), kNoiseLike | Bit(TexKind::Gradient) | Bit(TexKind::Cube)},
+        {ToolOption::Number("--scale").Shown("<cells>"), kNoiseLike},
+        {ToolOption::Whole("--octaves", 1, 12).Shown("<n>"), kNoiseLike},
+        {ToolOption::Number("--gain").Shown("<g>"), kNoiseLike},
+        {ToolOption::Flag("--tile"), kNoiseLike},
+        {ToolOption::Flag("--rgb"), Bit(TexKind::Noise)},
+        {ToolOption::Number("--strength").Shown("<s>"), Bit(TexKind::Normal)},
+        {ToolOption::Number("--angle").Shown("<degrees>"), Bit(TexKind::Gradient)},
+        {ToolOption::Text("--stops", "<t>:<c>,..."), Bit(TexKind::Gradient)},
+        {ToolOption::Number("--radius").Shown("<r>"), Bit(TexKind::Gradient) | Bit(TexKind::Glow) | Bit(TexKind::Cookie)},
+        {ToolOption::Whole("--cell", 1, kMaxExtent).Shown("<texels>"), Bit(TexKind::Grid)},
+        {ToolOption::Whole("--line").Shown("<texels>"), Bit(TexKind::Grid) | Bit(TexKind::Cube)},
+        {ToolOption::Flag("--checker"), Bit(TexKind::Grid)},
+        {ToolOption::Number("--power").Shown("<p>"), Bit(TexKind::Glow)},
+        {ToolOption::Flag("--straight"), Bit(TexKind::Glow)},
+        {ToolOption::Number("--softness").Shown("<s>"), Bit(TexKind::Cookie)},
+        {ToolOption::Text("--pattern", "<pattern>"), Bit(TexKind::Cookie)},
+        {ToolOption::Whole("--count", 1, 256).Shown("<n>"), Bit(TexKind::Cookie)},
+        {ToolOption::Text("--text", "<line>").Repeatable(), Bit(TexKind::Text)},
+        {ToolOption::Text("--font", "<file.ttf>"), Bit(TexKind::Text)},
+        {ToolOption::Whole("--px", 4, 2048).Shown("<size>"), Bit(TexKind::Text)},
+        {ToolOption::Number("--spacing").Shown("<f>"), Bit(TexKind::Text)},
+        {ToolOption::Whole("--shadow", 1, 64).Shown("<radius>"), Bit(TexKind::Text)},
+        {ToolOption::Whole("--glow", 1, 64).Shown("<radius>"), Bit(TexKind::Text)},
+        {ToolOption::Number("--step").Shown("<degrees>"), Bit(TexKind::Cube)},
+    };
+    return options;
+}
+
+// Each kind with what the usage notes of it: the values its options take.
+const struct {
+    const char* name;
+    TexKind kind;
+    const char* note;
+} kKinds[] = {
+    {"noise", TexKind::Noise, "type perlin|value; colours <low>,<high>"},
+    {"gradient", TexKind::Gradient, "type linear|radial; colours <c>,<c>... or stops <t>:<c>,..."},
+    {"grid", TexKind::Grid, "colours <background>,<line>, or <a>,<b>[,<line>] for a checker"},
+    {"glow", TexKind::Glow, "colours <inner>[,<outer>]"},
+    {"cookie", TexKind::Cookie, "pattern none|bars|grid|rings|blades|noise; colours <light>[,<background>]"},
+    {"text", TexKind::Text, "a line of text per use, shadow or glow; colours <text>[,<background>[,<shadow or glow>]]"},
+    {"normal", TexKind::Normal, "heights of noise, as the noise kind"},
+    {"cube", TexKind::Cube, "DDS only; type sky|direction|grid; colours <zenith>,<horizon>,<ground> or <background>,<line>"},
 };
 
-const std::pair<const char*, TexKind> kKinds[] = {
-    {"noise", TexKind::Noise},   {"gradient", TexKind::Gradient}, {"grid", TexKind::Grid},
-    {"glow", TexKind::Glow},     {"cookie", TexKind::Cookie},     {"text", TexKind::Text},
-    {"normal", TexKind::Normal}, {"cube", TexKind::Cube},
-};
+// The options the kind takes, in the table's order.
+std::vector<ToolOption> OptionsOf(TexKind kind)
+{
+    std::vector<ToolOption> options;
+    for (const KindOption& row : Options())
+        if ((row.kinds & Bit(kind)) != 0)
+            options.push_back(row.option);
+    return options;
+}
 
 // The options given, by name, each with its values ("--text" may come several times).
 using OptionValues = std::map<std::string, std::vector<std::string>>;
@@ -503,41 +514,30 @@ TexGenRequest ParseTexGenRequest(const std::vector<std::string>& args)
     }
     TexGenRequest request;
     auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
-                             [&args](const auto& k) { return args[0] == k.first; });
+                             [&args](const auto& k) { return args[0] == k.name; });
     if (kind == std::end(kKinds)) {
         Fail("unknown texture kind \"" + args[0] + "\"");
     }
-    request.kind = kind->second;
+    request.kind = kind->kind;
 
+    // Parsed against every option, so that one of another kind is named as such.
+    std::vector<ToolOption> every;
+    for (const KindOption& row : Options())
+        every.push_back(row.option);
     OptionValues options;
     std::vector<std::string> positional;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& word = args[i];
-        if (word.size() < 2 || word.compare(0, 2, "--") != 0) {
-            positional.push_back(word);
-            continue;
+    try {
+        const ToolArguments parsed(std::vector<std::string>(args.begin() + 1, args.end()), every);
+        for (const KindOption& row : Options()) {
+            if (!parsed.Has(row.option.name))
+                continue;
+            if ((row.kinds & Bit(request.kind)) == 0)
+                Fail(row.option.name + " does not apply to " + args[0]);
+            options[row.option.name] = parsed.All(row.option.name);
         }
-        auto shape = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                  [&word](const OptionShape& s) { return word == s.name; });
-        if (shape == std::end(kOptions)) {
-            Fail("unknown option " + word);
-        }
-        if ((shape->kinds & Bit(request.kind)) == 0) {
-            Fail(word + " does not apply to " + args[0]);
-        }
-        if (options.count(word) != 0 && word != "--text") {
-            Fail(word + " is given twice");
-        }
-        if (args.size() - 1 - i < shape->values) {
-            Fail(word + " needs " + std::to_string(shape->values) + (shape->values == 1 ? " value" : " values"));
-        }
-        std::vector<std::string>& values = options[word];
-        for (unsigned v = 0; v < shape->values; ++v) {
-            values.push_back(args[++i]);
-        }
-        if (shape->values == 0) {
-            values.push_back("");
-        }
+        positional = parsed.Operands();
+    } catch (const ToolUsageError& e) {
+        Fail(e.message);
     }
     if (positional.size() != 1) {
         Fail(positional.empty() ? "texture gen needs an output file"
@@ -581,4 +581,14 @@ TexGenRequest ParseTexGenRequest(const std::vector<std::string>& args)
     case TexKind::Cube: ReadCube(options, request); break;
     }
     return request;
+}
+
+std::string TexGenUsage()
+{
+    std::string usage;
+    for (const auto& kind : kKinds)
+        usage += ToolUsage({std::string("texture gen ") + kind.name, "<out.png|out.dds>", OptionsOf(kind.kind), 1,
+                            std::string("    ") + kind.note + "\n"});
+    return usage + "  sizes are powers of two on each side unless npot is asked; mips only in .dds files "
+                   "(see docs/textures.md)\n";
 }

@@ -49,5 +49,5 @@ struct TexGenRequest {
 // message naming the option at fault.
 TexGenRequest ParseTexGenRequest(const std::vector<std::string>& args);
 
-// The kinds and options, for the command's usage text.
-extern const char* const kTexGenUsage;
+// The command's usage: a line of each kind with the options it takes, made from the option table.
+std::string TexGenUsage();
