@@ -314,32 +314,73 @@ TEST_F(ProgramTest, RunInTheDialogPlaysTheShowInItsWindowAndEscapeEndsIt)
                                << ORVALA_PICTURE_DIR << "/program-box-*.png)";
 }
 
-// Escape, or the window closed, while the show loads: the program ends at once with exit code 0,
-// without waiting for the load to finish and without a box.
-TEST_F(ProgramTest, EscapeOrClosingTheWindowWhileLoadingEndsAtOnce)
+// Escape, or the window closed, while the show loads or while it plays: the program ends at once
+// with exit code 0, without waiting for the load to finish and without a box. One playing run has
+// no sound device to play on (an audio driver that does not exist): the show plays without sound.
+TEST_F(ProgramTest, EscapeOrClosingTheWindowWhileLoadingOrPlayingEndsAtOnce)
 {
-    for (const char* way : {"Escape", "close"}) {
-        SCOPED_TRACE(way);
-        Start({});
+    struct Case {
+        const char* way; // "Escape" or "close"
+        bool playing;    // once the show has begun, else while the loader draws
+        std::vector<std::string> environment;
+    };
+    const Case cases[] = {
+        {"Escape", false, {}},
+        {"close", false, {}},
+        {"Escape", true, {}},
+        {"close", true, {"SDL_AUDIODRIVER=no-such-driver"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.way) + (c.playing ? " while playing" : " while loading") +
+                     (c.environment.empty() ? "" : " with " + c.environment.front()));
+        Start(c.environment);
         const Window dialog = WaitFor(kDialogTitle, 60);
         ASSERT_NE(dialog, 0u) << Report();
         ASSERT_TRUE(screen->Type(dialog, "Return"));
         const Window window = WaitFor(kWindowTitle, 60);
         ASSERT_NE(window, 0u) << Report();
         // The loader's first picture: loading has begun, and lasts many seconds more.
-        Picture picture;
+        Picture loading;
         const Clock::time_point shown = Clock::now();
-        while (program->Running() && SecondsSince(shown) < 60.0 && !(screen->Grab(window, picture) && Lit(picture)))
+        while (program->Running() && SecondsSince(shown) < 60.0 && !(screen->Grab(window, loading) && Lit(loading)))
             Nap(100);
-        ASSERT_TRUE(Lit(picture)) << "the loader never drew; " << Report();
+        ASSERT_TRUE(Lit(loading)) << "the loader never drew; " << Report();
+        if (c.playing) {
+            // The show has begun when a good part of the picture has changed from the loader's.
+            Picture picture;
+            bool begun = false;
+            while (!begun && program->Running() && SecondsSince(shown) < 240.0) {
+                AnswerBoxes();
+                begun = screen->Grab(window, picture) && Lit(picture) && Changed(picture, loading, 16) > 0.25;
+                if (!begun)
+                    Nap(250);
+            }
+            ASSERT_TRUE(begun) << "the show did not begin; " << Report();
+            Nap(1000);
+        }
         const Clock::time_point asked = Clock::now();
-        ASSERT_TRUE(std::string(way) == "Escape" ? screen->Type(window, "Escape") : screen->Close(window));
+        ASSERT_TRUE(std::string(c.way) == "Escape" ? screen->Type(window, "Escape") : screen->Close(window));
         EXPECT_EQ(program->Wait(15), 0) << Report();
-        std::printf("%s while loading: ended %.1f s later\n", way, SecondsSince(asked));
+        std::printf("%s %s: ended %.1f s later\n", c.way, c.playing ? "while playing" : "while loading",
+                    SecondsSince(asked));
         AnswerBoxes();
         EXPECT_TRUE(boxes.empty()) << Joined(boxes);
         boxes.clear();
     }
+}
+
+// Without a display the program cannot show its dialog: it says so on its output and ends with
+// exit code 1, without a crash.
+TEST_F(ProgramTest, WithoutADisplayTheProgramSaysSoAndEndsWithOne)
+{
+    std::filesystem::copy_file(ORVALA_CONTENT_ARCHIVE, folder.path() / "basefile.dat",
+                               std::filesystem::copy_options::overwrite_existing);
+    // The program's environment is this process's without DISPLAY and WAYLAND_DISPLAY.
+    ProgramProcess alone(folder.path(), {});
+    ASSERT_TRUE(alone.Started()) << "cannot start " << ORVALA_PROGRAM_PATH;
+    EXPECT_EQ(alone.Wait(30), 1) << alone.Output();
+    EXPECT_NE(alone.Output().find("The setup dialog could not be shown (no display?)"), std::string::npos)
+        << alone.Output();
 }
 
 // Exit in the dialog, by its button or by Escape: the program ends at once, and its window is

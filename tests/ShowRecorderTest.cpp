@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "FrameBytes.h"
 #include "TempDir.h"
 #include "ToolRun.h"
 #include "image/PngFile.h"
@@ -13,16 +14,6 @@ namespace {
 constexpr unsigned kWidth = 160;
 constexpr unsigned kHeight = 90;
 constexpr unsigned kFps = 10;
-
-std::size_t DifferingBytes(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b)
-{
-    if (a.size() != b.size())
-        return std::max(a.size(), b.size());
-    std::size_t differing = 0;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        differing += a[i] != b[i] ? 1 : 0;
-    return differing;
-}
 
 // The picture at a time is the capture's frame there: a recorder that draws the cornell scene's
 // section frame by frame from its entry (as a capture from the start does) and one that is asked

@@ -10,6 +10,7 @@
 #include "Scene.h"
 #include "SceneHandler.h"
 #include "Timer.h"
+#include "crt/CRand.h"
 
 namespace {
 
@@ -27,6 +28,10 @@ void ReleaseAndClear(T*& object)
 void DXFramework::CreateResources()
 {
     FrameworkState& state = State();
+    // The random draws made while loading (light clusters, sample kernels, dust) start from the
+    // sequence a new process starts with, at the first load and at every rebuild after a lost
+    // device alike: a rebuild makes the same show again, not one laid out anew.
+    crt::srand(1);
     IDirect3DDevice9* device = GetDevice();
     device->GetRenderTarget(0, &state.backBuffer);
 

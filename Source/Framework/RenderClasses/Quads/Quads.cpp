@@ -56,22 +56,25 @@ void Quads::CreateBuffers()
 {
     IDirect3DDevice9* device = DXFramework::GetDevice();
     const UINT quads = static_cast<UINT>(count);
+    // A loss is handed on to the framework, which rebuilds everything; the buffer stays missing.
+    const auto Made = [this](HRESULT result) {
+        if (result == D3DERR_DEVICELOST)
+            lostWhileMade = true;
+        CHECK_RESULT(result);
+    };
 
-    CHECK_RESULT(device->CreateVertexDeclaration(kQuadVertexElements, &decl));
+    Made(device->CreateVertexDeclaration(kQuadVertexElements, &decl));
 
     positions = new IDirect3DVertexBuffer9*[numBuffers]();
     for (int i = 0; i < numBuffers; ++i)
-        CHECK_RESULT(device->CreateVertexBuffer(quads * kPositionBytesPerQuad, kBufferUsage, 0, D3DPOOL_DEFAULT,
-                                                &positions[i], nullptr));
+        Made(device->CreateVertexBuffer(quads * kPositionBytesPerQuad, kBufferUsage, 0, D3DPOOL_DEFAULT, &positions[i],
+                                        nullptr));
 
-    CHECK_RESULT(
-        device->CreateVertexBuffer(quads * kTexcoordBytesPerQuad, kBufferUsage, 0, D3DPOOL_DEFAULT, &texcoords, nullptr));
-    CHECK_RESULT(
-        device->CreateVertexBuffer(quads * kNormalBytesPerQuad, kBufferUsage, 0, D3DPOOL_DEFAULT, &normals, nullptr));
-    CHECK_RESULT(
-        device->CreateVertexBuffer(quads * kColorBytesPerQuad, kBufferUsage, 0, D3DPOOL_DEFAULT, &colors, nullptr));
-    CHECK_RESULT(device->CreateIndexBuffer(quads * kIndexBytesPerQuad, kBufferUsage, D3DFMT_INDEX32, D3DPOOL_DEFAULT,
-                                           &indices, nullptr));
+    Made(device->CreateVertexBuffer(quads * kTexcoordBytesPerQuad, kBufferUsage, 0, D3DPOOL_DEFAULT, &texcoords, nullptr));
+    Made(device->CreateVertexBuffer(quads * kNormalBytesPerQuad, kBufferUsage, 0, D3DPOOL_DEFAULT, &normals, nullptr));
+    Made(device->CreateVertexBuffer(quads * kColorBytesPerQuad, kBufferUsage, 0, D3DPOOL_DEFAULT, &colors, nullptr));
+    Made(device->CreateIndexBuffer(quads * kIndexBytesPerQuad, kBufferUsage, D3DFMT_INDEX32, D3DPOOL_DEFAULT, &indices,
+                                   nullptr));
 
     // Two triangles per quad: 0 1 2 and 0 2 3 of its four vertices.
     void* data = nullptr;
@@ -100,6 +103,8 @@ HRESULT Quads::LockQuads(IDirect3DVertexBuffer9* buffer, unsigned bytesPerQuad, 
 {
     const unsigned quads = static_cast<unsigned>(count);
     // Checked here rather than left to the device: the byte offset of a far-off quad would wrap.
+    if (buffer == nullptr && data != nullptr && lostWhileMade)
+        return D3DERR_DEVICELOST;
     if (buffer == nullptr || data == nullptr || firstQuad > quads || quadCount > quads - firstQuad)
         return D3DERR_INVALIDCALL;
     return buffer->Lock(firstQuad * bytesPerQuad, quadCount * bytesPerQuad, data, flags);

@@ -34,7 +34,8 @@ public:
     HRESULT LockTexcoords(void** data);
     HRESULT LockColors(void** data);
     // Lock quadCount quads from firstQuad (quadCount 0: from firstQuad to the end). A range
-    // outside the batch gives D3DERR_INVALIDCALL without touching the buffer.
+    // outside the batch gives D3DERR_INVALIDCALL without touching the buffer; a buffer that was
+    // not made because the device was lost gives D3DERR_DEVICELOST, as the rebuild makes it anew.
     HRESULT LockPositions(void** data, unsigned firstQuad, unsigned quadCount, DWORD flags);
     HRESULT LockNormals(void** data, unsigned firstQuad, unsigned quadCount, DWORD flags);
     HRESULT LockTexcoords(void** data, unsigned firstQuad, unsigned quadCount, DWORD flags);
@@ -78,6 +79,7 @@ protected:
     int count;
     int drawCount = 0;
     int first = 0;
+    bool lostWhileMade = false; // a buffer is missing because the device was lost as it was made
 
 private:
     void CreateBuffers();
