@@ -116,6 +116,7 @@ TEST_F(AnimCurveTest, SmoothCurveValues)
     const std::vector<Key> line = {{0, 0, 0, 1}, {10, 10, 1, 0}};
     const std::vector<Key> single = {{5, 2, 0, 0}};
     const std::vector<Key> upDown = {{0, 0, 0, 0}, {10, 1, 0, 0}, {20, -1, 0, 0}};
+    const std::vector<Key> endSlopes = {{0, 0, 0, 0}, {10, 1, 1, 1}};
     const ValueCase cases[] = {
         {"flat tangents, middle", ease, 5, 0.5f},
         {"flat tangents, first key", ease, 0, 0},
@@ -123,6 +124,9 @@ TEST_F(AnimCurveTest, SmoothCurveValues)
         {"slope-1 tangents make a line", line, 2.5f, 2.5f},
         {"slope-1 tangents make a line", line, 7, 7},
         {"first cubic extended before the first key", line, -5, -5},
+        // The extended cubics overflow this far out: the end keys' values hold there.
+        {"far before the first key", upDown, -1.7e38f, 0},
+        {"far after a last key with slopes", endSlopes, 3.4e38f, 1},
         {"single key before it", single, -100, 2},
         {"single key at it", single, 5, 2},
         {"single key long after it", single, 150000, 2},

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -299,6 +300,35 @@ TEST_F(ArchiveCommandsTest, PackRefusesWhatTheArchiveCannotHoldAndKeepsTheOldArc
         EXPECT_EQ(ReadFileBytes(Path("old.dat")), "the old archive") << c.what;
         EXPECT_EQ(Leftovers({"src", "outside", "old.dat"}), std::vector<std::string>{}) << c.what;
         fs::remove_all(src);
+    }
+}
+
+// The writer refuses a name the directory cannot hold before it takes the entry; a zero byte
+// would cut the name short for the reader, which refuses such a directory.
+TEST_F(ArchiveCommandsTest, WriterRefusesNamesTheDirectoryCannotHold)
+{
+    const struct {
+        const char* what;
+        std::string name;
+        std::string problem;
+    } cases[] = {
+        {"empty", "", "cannot be empty"},
+        {"white space", "Data\\my tune.ogg", "holds white space"},
+        {"new line", "Data\\a\nb", "holds white space"},
+        {"longer than 511 bytes", std::string(512, 'n'), "longer than 511 bytes"},
+        {"zero byte", std::string("Data\\tune.ogg\0x", 16), "holds a zero byte: \"Data\\tune.ogg\\0...\""},
+        {"zero byte first", std::string("\0Data", 5), "holds a zero byte"},
+    };
+    for (const auto& c : cases) {
+        ArchiveWriter writer;
+        writer.Add("Data\\kept", std::string("kept"));
+        try {
+            writer.Add(c.name, std::string("x"));
+            ADD_FAILURE() << c.what << ": taken";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(c.problem), std::string::npos) << c.what << ": " << e.what();
+        }
+        EXPECT_EQ(writer.Entries().size(), 1u) << c.what;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "AnimCurve.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -132,7 +133,12 @@ float InterpolatorBase<SEGMENT>::Evaluate(float time)
 {
     if (keys.empty())
         throw FrameworkEx("No Keys in animation curve \"" + name + "\".");
-    return segment.Evaluate(keys, FindSegment(time), time);
+    const float value = segment.Evaluate(keys, FindSegment(time), time);
+    if (std::isfinite(value))
+        return value;
+    // Far outside its keys (a damaged clock can ask for any time) the extended cubic overflows;
+    // there the curve holds its nearest end key's value rather than handing on infinities.
+    return time < keys.front().time ? keys.front().value : keys.back().value;
 }
 
 template <typename SEGMENT>

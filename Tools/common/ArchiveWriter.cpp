@@ -16,9 +16,15 @@ void CheckName(const std::string& name)
         throw std::invalid_argument("archive entry names cannot be empty");
     if (name.size() > 511)
         throw std::invalid_argument("archive entry name longer than 511 bytes: " + name.substr(0, 64) + "...");
-    for (char c : name)
+    for (char c : name) {
+        // A zero byte would end the name for every reader that takes it as a C string, and the
+        // show's reader refuses a directory that holds one.
+        if (c == '\0')
+            throw std::invalid_argument("archive entry name holds a zero byte: \"" + name.substr(0, name.find('\0')) +
+                                        "\\0...\"");
         if (std::isspace(static_cast<unsigned char>(c)))
             throw std::invalid_argument("archive entry name holds white space: \"" + name + "\"");
+    }
 }
 
 std::vector<unsigned char> Compress(const std::vector<unsigned char>& data, int level)

@@ -9,7 +9,7 @@
 class ArchiveWriter {
 public:
     // Adds or replaces an entry. Throws std::invalid_argument for a name the directory
-    // cannot hold (empty, white space, longer than 511 bytes) or data over 4 GiB.
+    // cannot hold (empty, white space, a zero byte, longer than 511 bytes) or data over 4 GiB.
     void Add(const std::string& name, std::vector<unsigned char> data);
     void Add(const std::string& name, const std::string& data);
 
