@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "DXFramework.h"
 #include "FrameBytes.h"
+#include "FrameworkState.h"
 #include "LitSceneShow.h"
 #include "show/ShowRecorder.h"
 
@@ -116,7 +118,16 @@ TEST_F(ShowFaultsTest, DeviceLostInsideEachSceneTheShowGoesOnAndItsFramesAgreeAg
 {
     const char* const methods[] = {"Present", "Clear", "DrawIndexedPrimitive", "SetRenderTarget", "BeginScene"};
     const auto start = std::chrono::steady_clock::now();
+    int heard = 0; // the losses the host has been told of
     ShowRecorder show(ORVALA_CONTENT_ARCHIVE, kWidth, kHeight, kFps);
+    // Every loss reaches the host through its handler; counting them there shows that each armed
+    // loss really happened, so a loss that never fired cannot pass for one the show got over.
+    const std::function<void()> host = State().deviceLostHandler;
+    ASSERT_TRUE(host);
+    DXFramework::SetDeviceLostHandler([&] {
+        ++heard;
+        host();
+    });
 
     struct Loss {
         Section section;
@@ -137,11 +148,17 @@ TEST_F(ShowFaultsTest, DeviceLostInsideEachSceneTheShowGoesOnAndItsFramesAgreeAg
     std::vector<Frame> drawn(static_cast<std::size_t>(Frames()));
     std::size_t next = 0;
     for (long n = 0; n < Frames(); ++n) {
-        if (next < losses.size() && losses[next].at == n) {
+        const bool armed = next < losses.size() && losses[next].at == n;
+        if (armed) {
             DXFramework::GetDevice()->InjectDeviceLoss(losses[next].method, 1);
             ++next;
         }
+        const int heardBefore = heard;
         ASSERT_NO_THROW(show.Render(n, drawn[static_cast<std::size_t>(n)])) << "frame " << n;
+        if (armed)
+            EXPECT_GT(heard, heardBefore) << "the loss armed at frame " << n << " never happened";
+        else
+            EXPECT_EQ(heard, heardBefore) << "a loss nobody armed at frame " << n;
     }
     EXPECT_TRUE(show.Boxes().empty()) << show.Boxes().front();
 
