@@ -137,8 +137,13 @@ float InterpolatorBase<SEGMENT>::Evaluate(float time)
     if (std::isfinite(value))
         return value;
     // Far outside its keys (a damaged clock can ask for any time) the extended cubic overflows;
-    // there the curve holds its nearest end key's value rather than handing on infinities.
-    return time < keys.front().time ? keys.front().value : keys.back().value;
+    // there the curve holds its nearest end key's value rather than handing on infinities. Inside
+    // them the value stands as the keys give it.
+    if (time < keys.front().time)
+        return keys.front().value;
+    if (time > keys.back().time)
+        return keys.back().value;
+    return value;
 }
 
 template <typename SEGMENT>
