@@ -219,6 +219,31 @@ TEST_P(D3D9DeviceTargetTest, FloatTargetsHoldHalvesAndConvertWhenStretched)
     ldr->Release();
 }
 
+TEST_P(D3D9DeviceTargetTest, AConvertingStretchGivesEveryTexelItsOwnColour)
+{
+    // Runs of one colour and single texels of another, so that a conversion reused from the texel
+    // before would show.
+    IDirect3DSurface9* ldr = MakeRenderTarget(6, 2, D3DFMT_A8R8G8B8);
+    IDirect3DSurface9* hdr = MakeRenderTarget(6, 2, D3DFMT_A16B16G16R16F);
+    IDirect3DSurface9* back = MakeRenderTarget(6, 2, D3DFMT_A8R8G8B8);
+    ASSERT_TRUE(ldr && hdr && back);
+    const D3DCOLOR red = D3DCOLOR_ARGB(255, 255, 0, 0);
+    const D3DCOLOR blue = D3DCOLOR_ARGB(255, 0, 0, 255);
+    ASSERT_EQ(device->ColorFill(ldr, nullptr, red), D3D_OK);
+    const RECT one{2, 0, 3, 1};
+    const RECT lastTwo{4, 1, 6, 2};
+    ASSERT_EQ(device->ColorFill(ldr, &one, blue), D3D_OK);
+    ASSERT_EQ(device->ColorFill(ldr, &lastTwo, blue), D3D_OK);
+    ASSERT_EQ(device->StretchRect(ldr, nullptr, hdr, nullptr, D3DTEXF_POINT), D3D_OK);
+    ASSERT_EQ(device->StretchRect(hdr, nullptr, back, nullptr, D3DTEXF_POINT), D3D_OK);
+    const std::vector<DWORD> texels = ReadTexels(back);
+    const std::vector<DWORD> expected{red, red, blue, red, red, red, red, red, red, red, blue, blue};
+    EXPECT_EQ(texels, expected);
+    ldr->Release();
+    hdr->Release();
+    back->Release();
+}
+
 TEST_P(D3D9DeviceTargetTest, GetRenderTargetDataNeedsAMatchingSystemMemorySurface)
 {
     IDirect3DSurface9* target = MakeRenderTarget(8, 8);

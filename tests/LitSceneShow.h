@@ -243,6 +243,13 @@ public:
     {
         Reported([this] { framework->Boot(); });
     }
+    // The frame drawn without reading the picture back.
+    bool Draw(float seconds)
+    {
+        bool drawn = false;
+        Reported([&] { drawn = framework->DrawFrameAt(seconds); });
+        return drawn;
+    }
     bool Frame(float seconds, Picture& picture)
     {
         bool read = false;

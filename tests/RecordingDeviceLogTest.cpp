@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -140,6 +142,42 @@ TEST_F(RecordingDeviceLogTest, FailedCallsAndObjectCallsAreLoggedByName)
     EXPECT_EQ(calls[6].arguments, "vertexbuffer#1 -> D3DERR_INVALIDCALL");
     EXPECT_EQ(calls[7].method, "Release");
     EXPECT_EQ(calls[7].arguments, "vertexbuffer#1");
+}
+
+TEST(RecordingDeviceWithoutLogTest, KeepsNoLogButStillChecksAndKeepsState)
+{
+    setenv("ORVALA_D3D_RECORDING_LOG", "off", 1);
+    D3DPRESENT_PARAMETERS params{};
+    params.BackBufferWidth = 8;
+    params.BackBufferHeight = 8;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.Windowed = TRUE;
+    IDirect3DDevice9* quiet = nullptr;
+    const HRESULT made = CreateRecordingDevice(TestDeviceCaps(), &params, &quiet);
+    unsetenv("ORVALA_D3D_RECORDING_LOG");
+    ASSERT_EQ(made, D3D_OK);
+
+    EXPECT_EQ(quiet->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
+    EXPECT_EQ(quiet->SetRenderState(static_cast<D3DRENDERSTATETYPE>(3), TRUE), D3DERR_INVALIDCALL);
+    EXPECT_EQ(quiet->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
+    EXPECT_EQ(quiet->EndScene(), D3DERR_INVALIDCALL);
+    DWORD value = 0;
+    EXPECT_EQ(quiet->GetRenderState(D3DRS_ALPHABLENDENABLE, &value), D3D_OK);
+    EXPECT_EQ(value, DWORD{TRUE});
+    EXPECT_EQ(quiet->GetSamplerState(0, D3DSAMP_MAGFILTER, &value), D3D_OK);
+    EXPECT_EQ(value, DWORD{D3DTEXF_POINT});
+    EXPECT_EQ(quiet->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(10, 20, 30), 1.0f, 0), D3D_OK);
+    EXPECT_EQ(quiet->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    std::vector<std::uint8_t> bgra;
+    UINT width = 0;
+    UINT height = 0;
+    ASSERT_EQ(quiet->GetPresentedFrame(bgra, width, height), D3D_OK);
+    ASSERT_EQ(bgra.size(), 8u * 8u * 4u);
+    EXPECT_EQ(bgra[0], 30);
+    EXPECT_EQ(bgra[2], 10);
+    EXPECT_TRUE(GetRecordedCalls(quiet).empty());
+    EXPECT_EQ(quiet->Release(), 0u);
 }
 
 TEST_F(RecordingDeviceLogTest, OtherDevicesHaveNoLog)

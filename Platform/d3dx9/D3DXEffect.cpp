@@ -48,6 +48,44 @@ D3DXEffect::D3DXEffect(IDirect3DDevice9* device, EffectModel model, D3DXEffectPo
             passHandles_.back().push_back(MakeHandle({Kind::Pass, t, p, 0, Kind::Pass}, technique.passes[p].name));
     }
     technique_ = model_.techniques.empty() ? -1 : 0;
+    PlanTechniques();
+}
+
+void D3DXEffect::PlanTechniques()
+{
+    for (const EffectTechnique& technique : model_.techniques) {
+        std::set<D3DRENDERSTATETYPE> renderStates;
+        std::set<DWORD> stages;
+        std::set<std::pair<DWORD, D3DSAMPLERSTATETYPE>> samplerStates;
+        SavePlan plan;
+        std::vector<std::vector<std::uint32_t>> passes;
+        for (const EffectPass& pass : technique.passes) {
+            for (const EffectRenderState& state : pass.renderStates)
+                renderStates.insert(state.state);
+            for (std::size_t stage = 0; stage < pass.samplers.size(); ++stage) {
+                stages.insert(static_cast<DWORD>(stage));
+                for (const EffectSamplerState& state : model_.parameters[pass.samplers[stage]].samplerStates)
+                    samplerStates.insert({static_cast<DWORD>(stage), state.state});
+            }
+            plan.shaders = plan.shaders || pass.vertexShader >= 0 || pass.pixelShader >= 0;
+
+            std::vector<std::uint32_t> numeric;
+            std::set<std::uint32_t> done;
+            for (std::int32_t shader : {pass.vertexShader, pass.pixelShader}) {
+                if (shader < 0)
+                    continue;
+                for (std::uint32_t index : model_.shaders[static_cast<std::size_t>(shader)].parameters)
+                    if (model_.parameters[index].IsNumeric() && done.insert(index).second)
+                        numeric.push_back(index);
+            }
+            passes.push_back(std::move(numeric));
+        }
+        plan.renderStates.assign(renderStates.begin(), renderStates.end());
+        plan.stages.assign(stages.begin(), stages.end());
+        plan.samplerStates.assign(samplerStates.begin(), samplerStates.end());
+        savePlans_.push_back(std::move(plan));
+        passParameters_.push_back(std::move(passes));
+    }
 }
 
 HRESULT D3DXEffect::Create(IDirect3DDevice9* device, EffectModel model, D3DXEffectPool* pool, D3DXEffect** out,
@@ -695,42 +733,33 @@ D3DXHANDLE D3DXEffect::GetCurrentTechnique()
 
 void D3DXEffect::SaveStates(DWORD flags)
 {
-    saved_ = Saved{};
+    saved_.renderStates.clear();
+    saved_.textures.clear();
+    saved_.samplerStates.clear();
+    saved_.shaders = false;
+    saved_.vertexShader = nullptr;
+    saved_.pixelShader = nullptr;
     if (flags & D3DXFX_DONOTSAVESTATE)
         return;
-    const EffectTechnique& technique = model_.techniques[begunTechnique_];
-    std::set<D3DRENDERSTATETYPE> renderStates;
-    std::set<DWORD> stages;
-    std::set<std::pair<DWORD, D3DSAMPLERSTATETYPE>> samplerStates;
-    bool shaders = false;
-    for (const EffectPass& pass : technique.passes) {
-        for (const EffectRenderState& state : pass.renderStates)
-            renderStates.insert(state.state);
-        for (std::size_t stage = 0; stage < pass.samplers.size(); ++stage) {
-            stages.insert(static_cast<DWORD>(stage));
-            for (const EffectSamplerState& state : model_.parameters[pass.samplers[stage]].samplerStates)
-                samplerStates.insert({static_cast<DWORD>(stage), state.state});
-        }
-        shaders = shaders || pass.vertexShader >= 0 || pass.pixelShader >= 0;
-    }
-    for (D3DRENDERSTATETYPE state : renderStates) {
+    const SavePlan& plan = savePlans_[begunTechnique_];
+    for (D3DRENDERSTATETYPE state : plan.renderStates) {
         DWORD value = 0;
         if (device_->GetRenderState(state, &value) == D3D_OK)
             saved_.renderStates.push_back({state, value});
     }
     if (!(flags & D3DXFX_DONOTSAVESAMPLERSTATE)) {
-        for (DWORD stage : stages) {
+        for (DWORD stage : plan.stages) {
             IDirect3DBaseTexture9* texture = nullptr;
             if (device_->GetTexture(stage, &texture) == D3D_OK)
                 saved_.textures.push_back({stage, texture});
         }
-        for (const auto& [stage, type] : samplerStates) {
+        for (const auto& [stage, type] : plan.samplerStates) {
             DWORD value = 0;
             if (device_->GetSamplerState(stage, type, &value) == D3D_OK)
                 saved_.samplerStates.push_back({stage, type, value});
         }
     }
-    if (shaders && !(flags & D3DXFX_DONOTSAVESHADERSTATE)) {
+    if (plan.shaders && !(flags & D3DXFX_DONOTSAVESHADERSTATE)) {
         saved_.shaders = true;
         device_->GetVertexShader(&saved_.vertexShader);
         device_->GetPixelShader(&saved_.pixelShader);
@@ -756,7 +785,13 @@ void D3DXEffect::RestoreStates()
         if (saved_.pixelShader)
             saved_.pixelShader->Release();
     }
-    saved_ = Saved{};
+    // Emptied but not freed: the next Begin saves into the same storage.
+    saved_.renderStates.clear();
+    saved_.textures.clear();
+    saved_.samplerStates.clear();
+    saved_.shaders = false;
+    saved_.vertexShader = nullptr;
+    saved_.pixelShader = nullptr;
 }
 
 HRESULT D3DXEffect::Begin(UINT* pPasses, DWORD Flags)
@@ -789,26 +824,17 @@ HRESULT D3DXEffect::ApplyBindings()
         const int unit = static_cast<int>(stage);
         keep(device_->SetUniformI(sampler.name.c_str(), &unit, 1));
     }
-    std::vector<float> floats;
-    std::vector<int> ints;
-    std::set<std::uint32_t> done;
-    for (std::int32_t shader : {pass.vertexShader, pass.pixelShader}) {
-        if (shader < 0)
-            continue;
-        for (std::uint32_t index : model_.shaders[static_cast<std::size_t>(shader)].parameters) {
-            const EffectParameter& p = model_.parameters[index];
-            if (!p.IsNumeric() || !done.insert(index).second)
-                continue;
-            const std::vector<std::uint32_t>& words = values_[index]->words;
-            if (p.type == D3DXPT_FLOAT) {
-                floats.resize(words.size());
-                for (std::size_t i = 0; i < words.size(); ++i)
-                    floats[i] = AsFloat(words[i]);
-                keep(device_->SetUniformF(p.name.c_str(), floats.data(), static_cast<UINT>(floats.size())));
-            } else {
-                ints.assign(words.begin(), words.end());
-                keep(device_->SetUniformI(p.name.c_str(), ints.data(), static_cast<UINT>(ints.size())));
-            }
+    for (std::uint32_t index : passParameters_[begunTechnique_][static_cast<std::size_t>(pass_)]) {
+        const EffectParameter& p = model_.parameters[index];
+        const std::vector<std::uint32_t>& words = values_[index]->words;
+        if (p.type == D3DXPT_FLOAT) {
+            floats_.resize(words.size());
+            for (std::size_t i = 0; i < words.size(); ++i)
+                floats_[i] = AsFloat(words[i]);
+            keep(device_->SetUniformF(p.name.c_str(), floats_.data(), static_cast<UINT>(floats_.size())));
+        } else {
+            ints_.assign(words.begin(), words.end());
+            keep(device_->SetUniformI(p.name.c_str(), ints_.data(), static_cast<UINT>(ints_.size())));
         }
     }
     return result;

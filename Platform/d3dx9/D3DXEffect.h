@@ -111,6 +111,8 @@ private:
     HRESULT ApplyBindings();
     void SaveStates(DWORD flags);
     void RestoreStates();
+    // What Begin saves for a technique and what a pass uploads, worked out once from the model.
+    void PlanTechniques();
 
     ULONG refs_ = 1;
     IDirect3DDevice9* device_;
@@ -133,6 +135,20 @@ private:
     bool begun_ = false;
     std::uint32_t begunTechnique_ = 0;
     std::int32_t pass_ = -1;
+
+    // Per technique: the states its passes set, each once and in order, which Begin saves.
+    struct SavePlan {
+        std::vector<D3DRENDERSTATETYPE> renderStates;
+        std::vector<DWORD> stages;
+        std::vector<std::pair<DWORD, D3DSAMPLERSTATETYPE>> samplerStates;
+        bool shaders = false;
+    };
+    std::vector<SavePlan> savePlans_;
+    // Per technique and pass: the numeric parameters its shaders read, each once.
+    std::vector<std::vector<std::vector<std::uint32_t>>> passParameters_;
+    // Scratch for uniform uploads, kept between calls so that a pass allocates nothing.
+    std::vector<float> floats_;
+    std::vector<int> ints_;
 
     struct Saved {
         std::vector<std::pair<D3DRENDERSTATETYPE, DWORD>> renderStates;

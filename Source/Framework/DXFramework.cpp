@@ -286,7 +286,7 @@ void DXFramework::Boot()
     Timer::Restart(0.0f, 0.0f);
 }
 
-bool DXFramework::RenderFrameAt(float seconds, std::vector<unsigned char>& bgra, unsigned& width, unsigned& height)
+bool DXFramework::DrawFrameAt(float seconds)
 {
     HeldClock held;
     ClockSource* previous = SetClockSource(&held);
@@ -303,7 +303,12 @@ bool DXFramework::RenderFrameAt(float seconds, std::vector<unsigned char>& bgra,
     SceneHandler::Idle();
     RenderFrame();
     State().redraw = false;
-    if (deviceLost)
+    return !deviceLost;
+}
+
+bool DXFramework::RenderFrameAt(float seconds, std::vector<unsigned char>& bgra, unsigned& width, unsigned& height)
+{
+    if (!DrawFrameAt(seconds))
         return false;
     UINT w = 0;
     UINT h = 0;

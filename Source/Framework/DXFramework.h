@@ -60,8 +60,10 @@ public:
     // For tools and tests: the host without music or frame loop. Boot makes the window, the
     // device and every resource; RenderFrameAt holds the playback clock at `seconds`, draws that
     // frame as the loop would and hands back the presented picture (B, G, R, A bytes, top row
-    // first). False when the frame could not be read back.
+    // first). False when the frame could not be read back. DrawFrameAt draws it without reading
+    // it back; false when the device was lost meanwhile.
     void Boot();
+    bool DrawFrameAt(float seconds);
     bool RenderFrameAt(float seconds, std::vector<unsigned char>& bgra, unsigned& width, unsigned& height);
 
     // The window procedure of class "d3d_framework".

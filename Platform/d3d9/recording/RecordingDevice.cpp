@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 #include "d3d9/D3DFormatInfo.h"
@@ -67,7 +68,13 @@ bool ExceedsLimit(UINT size, DWORD limit)
 // ---------------------------------------------------------------------------------------------
 // Creation, references, the log
 
-RecordingDevice::RecordingDevice(const D3DCAPS9& caps) : caps_(caps) {}
+RecordingDevice::RecordingDevice(const D3DCAPS9& caps) : caps_(caps)
+{
+    // A run that wants only the engine's own cost (a benchmark) turns the log off: the calls are
+    // still validated and their state kept, but no text is made for them.
+    const char* log = std::getenv("ORVALA_D3D_RECORDING_LOG");
+    logging_ = log == nullptr || std::string_view(log) != "off";
+}
 
 HRESULT RecordingDevice::Create(const D3DCAPS9& caps, D3DPRESENT_PARAMETERS* presentParameters,
                                 IDirect3DDevice9** device)
@@ -122,13 +129,15 @@ RecordingDevice::~RecordingDevice()
 
 ULONG RecordingDevice::AddRef()
 {
-    Record("AddRef", kDeviceName, D3D_OK);
+    if (logging_)
+        Record("AddRef", kDeviceName, D3D_OK);
     return ++refs_;
 }
 
 ULONG RecordingDevice::Release()
 {
-    Record("Release", kDeviceName, D3D_OK);
+    if (logging_)
+        Record("Release", kDeviceName, D3D_OK);
     ULONG left = --refs_;
     if (left == 0) {
         delete this;
@@ -145,6 +154,9 @@ void RecordingDevice::ReleaseForObject()
 
 void RecordingDevice::Record(const char* method, std::string arguments, HRESULT result)
 {
+    if (!logging_) {
+        return;
+    }
     if (result != D3D_OK) {
         arguments += " -> ";
         arguments += RecordingCallText::ResultName(result);
@@ -154,7 +166,8 @@ void RecordingDevice::Record(const char* method, std::string arguments, HRESULT 
 
 void RecordingDevice::RecordDraw(const char* method, std::string arguments, HRESULT result)
 {
-    Record(method, std::move(arguments), result);
+    if (logging_)
+        Record(method, std::move(arguments), result);
     std::vector<std::string>& targets = calls_.back().targets;
     int last = -1;
     for (int i = 0; i < 4; ++i) {
@@ -185,7 +198,8 @@ std::string RecordingDevice::NextName(const char* kind, unsigned& counter)
 
 void RecordingDevice::InjectDeviceLoss(const char* pMethod, unsigned nth)
 {
-    Record("InjectDeviceLoss", RecordingCallText().Quoted(pMethod).Unsigned(nth).Take(), D3D_OK);
+    if (logging_)
+        Record("InjectDeviceLoss", RecordingCallText().Quoted(pMethod).Unsigned(nth).Take(), D3D_OK);
     loss_.Arm(pMethod, nth);
 }
 
@@ -221,7 +235,8 @@ HRESULT RecordingDevice::SetBinding(const char* method, RecordingBinding<T>& bin
     if (hr == D3D_OK) {
         hr = D3DBindObject(this, binding, object);
     }
-    Record(method, RecordingCallText().Object(Own<T>(object)).Take(), hr);
+    if (logging_)
+        Record(method, RecordingCallText().Object(Own<T>(object)).Take(), hr);
     return hr;
 }
 
@@ -240,7 +255,8 @@ HRESULT RecordingDevice::GetBinding(const char* method, const RecordingBinding<T
             *out = bound;
         }
     }
-    Record(method, std::string(), hr);
+    if (logging_)
+        Record(method, std::string(), hr);
     return hr;
 }
 
@@ -269,7 +285,8 @@ HRESULT RecordingDevice::CreateShader(const char* method, const char* kind, unsi
             }
         }
     }
-    Record(method, RecordingCallText().Pointer(source).Object(made).Take(), hr);
+    if (logging_)
+        Record(method, RecordingCallText().Pointer(source).Object(made).Take(), hr);
     return hr;
 }
 
@@ -408,7 +425,8 @@ HRESULT RecordingDevice::TestCooperativeLevel()
             hr = D3DERR_DEVICENOTRESET;
         }
     }
-    Record("TestCooperativeLevel", std::string(), hr);
+    if (logging_)
+        Record("TestCooperativeLevel", std::string(), hr);
     return hr;
 }
 
@@ -443,7 +461,8 @@ HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* pPresentationParameters)
     } else {
         text.Text(nullptr);
     }
-    Record("Reset", text.Take(), hr);
+    if (logging_)
+        Record("Reset", text.Take(), hr);
     return hr;
 }
 
@@ -471,7 +490,8 @@ HRESULT RecordingDevice::Present(const RECT* pSourceRect, const RECT* pDestRect,
             }
         }
     }
-    Record("Present",
+    if (logging_)
+        Record("Present",
            RecordingCallText().Rect(pSourceRect).Rect(pDestRect).Pointer(hDestWindowOverride).Pointer(pDirtyRegion).Take(),
            hr);
     return hr;
@@ -489,7 +509,8 @@ HRESULT RecordingDevice::GetPresentedFrame(std::vector<std::uint8_t>& bgra, UINT
             Height = presented_->Height();
         }
     }
-    Record("GetPresentedFrame", std::string(), hr);
+    if (logging_)
+        Record("GetPresentedFrame", std::string(), hr);
     return hr;
 }
 
@@ -506,7 +527,8 @@ HRESULT RecordingDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBAC
             *ppBackBuffer = backBuffer_;
         }
     }
-    Record("GetBackBuffer", RecordingCallText().Unsigned(iSwapChain).Unsigned(iBackBuffer).Unsigned(Type).Take(), hr);
+    if (logging_)
+        Record("GetBackBuffer", RecordingCallText().Unsigned(iSwapChain).Unsigned(iBackBuffer).Unsigned(Type).Take(), hr);
     return hr;
 }
 
@@ -519,7 +541,8 @@ HRESULT RecordingDevice::GetDirect3D(IDirect3D9** ppD3D9)
             *ppD3D9 = nullptr;
         }
     }
-    Record("GetDirect3D", std::string(), hr);
+    if (logging_)
+        Record("GetDirect3D", std::string(), hr);
     return hr;
 }
 
@@ -533,7 +556,8 @@ HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS9* pCaps)
             *pCaps = caps_;
         }
     }
-    Record("GetDeviceCaps", std::string(), hr);
+    if (logging_)
+        Record("GetDeviceCaps", std::string(), hr);
     return hr;
 }
 
@@ -548,7 +572,8 @@ HRESULT RecordingDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode)
             *pMode = D3DDISPLAYMODE{params_.BackBufferWidth, params_.BackBufferHeight, rate, D3DFMT_X8R8G8B8};
         }
     }
-    Record("GetDisplayMode", RecordingCallText().Unsigned(iSwapChain).Take(), hr);
+    if (logging_)
+        Record("GetDisplayMode", RecordingCallText().Unsigned(iSwapChain).Take(), hr);
     return hr;
 }
 
@@ -575,7 +600,8 @@ HRESULT RecordingDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWO
             *ppTexture = nullptr;
         }
     }
-    Record("CreateTexture",
+    if (logging_)
+        Record("CreateTexture",
            RecordingCallText()
                .Unsigned(Width)
                .Unsigned(Height)
@@ -610,7 +636,8 @@ HRESULT RecordingDevice::CreateVolumeTexture(UINT Width, UINT Height, UINT Depth
             *ppVolumeTexture = nullptr;
         }
     }
-    Record("CreateVolumeTexture",
+    if (logging_)
+        Record("CreateVolumeTexture",
            RecordingCallText()
                .Unsigned(Width)
                .Unsigned(Height)
@@ -645,7 +672,8 @@ HRESULT RecordingDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD U
             *ppCubeTexture = nullptr;
         }
     }
-    Record("CreateCubeTexture",
+    if (logging_)
+        Record("CreateCubeTexture",
            RecordingCallText()
                .Unsigned(EdgeLength)
                .Unsigned(Levels)
@@ -679,7 +707,8 @@ HRESULT RecordingDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF,
             *ppVertexBuffer = nullptr;
         }
     }
-    Record("CreateVertexBuffer",
+    if (logging_)
+        Record("CreateVertexBuffer",
            RecordingCallText().Unsigned(Length).Hex(Usage).Hex(FVF).Pool(Pool).Object(made).Take(), hr);
     return hr;
 }
@@ -708,7 +737,8 @@ HRESULT RecordingDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT F
             *ppIndexBuffer = nullptr;
         }
     }
-    Record("CreateIndexBuffer",
+    if (logging_)
+        Record("CreateIndexBuffer",
            RecordingCallText().Unsigned(Length).Hex(Usage).Format(Format).Pool(Pool).Object(made).Take(), hr);
     return hr;
 }
@@ -762,7 +792,8 @@ HRESULT RecordingDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT F
             *ppSurface = nullptr;
         }
     }
-    Record("CreateRenderTarget",
+    if (logging_)
+        Record("CreateRenderTarget",
            RecordingCallText()
                .Unsigned(Width)
                .Unsigned(Height)
@@ -794,7 +825,8 @@ HRESULT RecordingDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DF
             *ppSurface = nullptr;
         }
     }
-    Record("CreateDepthStencilSurface",
+    if (logging_)
+        Record("CreateDepthStencilSurface",
            RecordingCallText()
                .Unsigned(Width)
                .Unsigned(Height)
@@ -829,7 +861,8 @@ HRESULT RecordingDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3
             *ppSurface = nullptr;
         }
     }
-    Record("CreateOffscreenPlainSurface",
+    if (logging_)
+        Record("CreateOffscreenPlainSurface",
            RecordingCallText()
                .Unsigned(Width)
                .Unsigned(Height)
@@ -862,7 +895,8 @@ HRESULT RecordingDevice::GetRenderTargetData(IDirect3DSurface9* pRenderTarget, I
             dest->Image().CopyFrom(source->Image(), all, all);
         }
     }
-    Record("GetRenderTargetData", RecordingCallText().Object(source).Object(dest).Take(), hr);
+    if (logging_)
+        Record("GetRenderTargetData", RecordingCallText().Object(source).Object(dest).Take(), hr);
     return hr;
 }
 
@@ -905,7 +939,8 @@ HRESULT RecordingDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RE
             }
         }
     }
-    Record("StretchRect",
+    if (logging_)
+        Record("StretchRect",
            RecordingCallText().Object(source).Rect(pSourceRect).Object(dest).Rect(pDestRect).Unsigned(Filter).Take(),
            hr);
     return hr;
@@ -929,7 +964,8 @@ HRESULT RecordingDevice::ColorFill(IDirect3DSurface9* pSurface, const RECT* pRec
             surface->Image().FillColour(area, color);
         }
     }
-    Record("ColorFill", RecordingCallText().Object(surface).Rect(pRect).Hex(color).Take(), hr);
+    if (logging_)
+        Record("ColorFill", RecordingCallText().Object(surface).Rect(pRect).Hex(color).Take(), hr);
     return hr;
 }
 
@@ -966,7 +1002,8 @@ HRESULT RecordingDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurfa
     } else {
         text.Text("foreign");
     }
-    Record("SetRenderTarget", text.Take(), hr);
+    if (logging_)
+        Record("SetRenderTarget", text.Take(), hr);
     return hr;
 }
 
@@ -984,7 +1021,8 @@ HRESULT RecordingDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurfa
             hr = D3DERR_NOTFOUND;
         }
     }
-    Record("GetRenderTarget", RecordingCallText().Unsigned(RenderTargetIndex).Take(), hr);
+    if (logging_)
+        Record("GetRenderTarget", RecordingCallText().Unsigned(RenderTargetIndex).Take(), hr);
     return hr;
 }
 
@@ -999,7 +1037,8 @@ HRESULT RecordingDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil)
             depthStencil_.Set(surface, surface);
         }
     }
-    Record("SetDepthStencilSurface", RecordingCallText().Object(surface).Take(), hr);
+    if (logging_)
+        Record("SetDepthStencilSurface", RecordingCallText().Object(surface).Take(), hr);
     return hr;
 }
 
@@ -1017,7 +1056,8 @@ HRESULT RecordingDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSu
             hr = D3DERR_NOTFOUND;
         }
     }
-    Record("GetDepthStencilSurface", std::string(), hr);
+    if (logging_)
+        Record("GetDepthStencilSurface", std::string(), hr);
     return hr;
 }
 
@@ -1034,7 +1074,8 @@ HRESULT RecordingDevice::BeginScene()
             inScene_ = true;
         }
     }
-    Record("BeginScene", std::string(), hr);
+    if (logging_)
+        Record("BeginScene", std::string(), hr);
     return hr;
 }
 
@@ -1048,7 +1089,8 @@ HRESULT RecordingDevice::EndScene()
             inScene_ = false;
         }
     }
-    Record("EndScene", std::string(), hr);
+    if (logging_)
+        Record("EndScene", std::string(), hr);
     return hr;
 }
 
@@ -1097,7 +1139,8 @@ HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, 
             }
         }
     }
-    Record("Clear", RecordingCallText().Rects(Count, pRects).Hex(Flags).Hex(Color).Float(Z).Unsigned(Stencil).Take(),
+    if (logging_)
+        Record("Clear", RecordingCallText().Rects(Count, pRects).Hex(Flags).Hex(Color).Float(Z).Unsigned(Stencil).Take(),
            hr);
     return hr;
 }
@@ -1127,7 +1170,8 @@ HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* pViewport)
     } else {
         text.Text(nullptr);
     }
-    Record("SetViewport", text.Take(), hr);
+    if (logging_)
+        Record("SetViewport", text.Take(), hr);
     return hr;
 }
 
@@ -1141,7 +1185,8 @@ HRESULT RecordingDevice::GetViewport(D3DVIEWPORT9* pViewport)
             *pViewport = viewport_;
         }
     }
-    Record("GetViewport", std::string(), hr);
+    if (logging_)
+        Record("GetViewport", std::string(), hr);
     return hr;
 }
 
@@ -1155,7 +1200,8 @@ HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value)
             renderStates_[State] = Value;
         }
     }
-    Record("SetRenderState", RecordingCallText().RenderState(State).Unsigned(Value).Take(), hr);
+    if (logging_)
+        Record("SetRenderState", RecordingCallText().RenderState(State).Unsigned(Value).Take(), hr);
     return hr;
 }
 
@@ -1169,7 +1215,8 @@ HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
             *pValue = renderStates_[State];
         }
     }
-    Record("GetRenderState", RecordingCallText().RenderState(State).Take(), hr);
+    if (logging_)
+        Record("GetRenderState", RecordingCallText().RenderState(State).Take(), hr);
     return hr;
 }
 
@@ -1193,7 +1240,8 @@ HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture
             textureStages_[slot].Set(pTexture, object);
         }
     }
-    Record("SetTexture", RecordingCallText().Unsigned(Stage).Object(object).Take(), hr);
+    if (logging_)
+        Record("SetTexture", RecordingCallText().Unsigned(Stage).Object(object).Take(), hr);
     return hr;
 }
 
@@ -1211,7 +1259,8 @@ HRESULT RecordingDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTextu
             }
         }
     }
-    Record("GetTexture", RecordingCallText().Unsigned(Stage).Take(), hr);
+    if (logging_)
+        Record("GetTexture", RecordingCallText().Unsigned(Stage).Take(), hr);
     return hr;
 }
 
@@ -1226,7 +1275,8 @@ HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type
             samplerStates_[slot][Type] = Value;
         }
     }
-    Record("SetSamplerState", RecordingCallText().Unsigned(Sampler).SamplerState(Type).Unsigned(Value).Take(), hr);
+    if (logging_)
+        Record("SetSamplerState", RecordingCallText().Unsigned(Sampler).SamplerState(Type).Unsigned(Value).Take(), hr);
     return hr;
 }
 
@@ -1241,7 +1291,8 @@ HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type
             *pValue = samplerStates_[slot][Type];
         }
     }
-    Record("GetSamplerState", RecordingCallText().Unsigned(Sampler).SamplerState(Type).Take(), hr);
+    if (logging_)
+        Record("GetSamplerState", RecordingCallText().Unsigned(Sampler).SamplerState(Type).Take(), hr);
     return hr;
 }
 
@@ -1254,7 +1305,8 @@ HRESULT RecordingDevice::SetScissorRect(const RECT* pRect)
             scissor_ = *pRect;
         }
     }
-    Record("SetScissorRect", RecordingCallText().Rect(pRect).Take(), hr);
+    if (logging_)
+        Record("SetScissorRect", RecordingCallText().Rect(pRect).Take(), hr);
     return hr;
 }
 
@@ -1268,7 +1320,8 @@ HRESULT RecordingDevice::GetScissorRect(RECT* pRect)
             *pRect = scissor_;
         }
     }
-    Record("GetScissorRect", std::string(), hr);
+    if (logging_)
+        Record("GetScissorRect", std::string(), hr);
     return hr;
 }
 
@@ -1312,7 +1365,8 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Star
             hr = D3DERR_INVALIDCALL;
         }
     }
-    RecordDraw("DrawPrimitive",
+    if (logging_)
+        RecordDraw("DrawPrimitive",
                RecordingCallText().Primitive(PrimitiveType).Unsigned(StartVertex).Unsigned(PrimitiveCount).Take(), hr);
     return hr;
 }
@@ -1332,7 +1386,8 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, IN
             hr = D3DERR_INVALIDCALL;
         }
     }
-    RecordDraw("DrawIndexedPrimitive",
+    if (logging_)
+        RecordDraw("DrawIndexedPrimitive",
                RecordingCallText()
                    .Primitive(PrimitiveType)
                    .Signed(BaseVertexIndex)
@@ -1366,7 +1421,8 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Pr
             streams_[0].stride = 0;
         }
     }
-    RecordDraw("DrawPrimitiveUP",
+    if (logging_)
+        RecordDraw("DrawPrimitiveUP",
                RecordingCallText()
                    .Primitive(PrimitiveType)
                    .Unsigned(PrimitiveCount)
@@ -1400,7 +1456,8 @@ HRESULT RecordingDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVerte
             made = declaration;
         }
     }
-    Record("CreateVertexDeclaration", RecordingCallText().Pointer(pVertexElements).Object(made).Take(), hr);
+    if (logging_)
+        Record("CreateVertexDeclaration", RecordingCallText().Pointer(pVertexElements).Object(made).Take(), hr);
     return hr;
 }
 
@@ -1430,7 +1487,8 @@ HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
             streams_[StreamNumber].stride = Stride;
         }
     }
-    Record("SetStreamSource",
+    if (logging_)
+        Record("SetStreamSource",
            RecordingCallText().Unsigned(StreamNumber).Object(buffer).Unsigned(OffsetInBytes).Unsigned(Stride).Take(),
            hr);
     return hr;
@@ -1453,7 +1511,8 @@ HRESULT RecordingDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
             *pStride = stream.stride;
         }
     }
-    Record("GetStreamSource", RecordingCallText().Unsigned(StreamNumber).Take(), hr);
+    if (logging_)
+        Record("GetStreamSource", RecordingCallText().Unsigned(StreamNumber).Take(), hr);
     return hr;
 }
 
@@ -1508,7 +1567,8 @@ HRESULT RecordingDevice::SetUniformF(const char* pName, const float* pValues, UI
     if (hr == D3D_OK && (pName == nullptr || pValues == nullptr || Count == 0)) {
         hr = D3DERR_INVALIDCALL;
     }
-    Record("SetUniformF", RecordingCallText().Quoted(pName).Unsigned(Count).Take(), hr);
+    if (logging_)
+        Record("SetUniformF", RecordingCallText().Quoted(pName).Unsigned(Count).Take(), hr);
     return hr;
 }
 
@@ -1518,7 +1578,8 @@ HRESULT RecordingDevice::SetUniformI(const char* pName, const int* pValues, UINT
     if (hr == D3D_OK && (pName == nullptr || pValues == nullptr || Count == 0)) {
         hr = D3DERR_INVALIDCALL;
     }
-    Record("SetUniformI", RecordingCallText().Quoted(pName).Unsigned(Count).Take(), hr);
+    if (logging_)
+        Record("SetUniformI", RecordingCallText().Quoted(pName).Unsigned(Count).Take(), hr);
     return hr;
 }
 
@@ -1542,6 +1603,7 @@ HRESULT RecordingDevice::CreateQuery(D3DQUERYTYPE Type, IDirect3DQuery9** ppQuer
             made = query;
         }
     }
-    Record("CreateQuery", RecordingCallText().Unsigned(Type).Object(made).Take(), hr);
+    if (logging_)
+        Record("CreateQuery", RecordingCallText().Unsigned(Type).Object(made).Take(), hr);
     return hr;
 }

@@ -29,7 +29,8 @@ class RecordingVertexShader;
 // StretchRect with any filter takes the nearest source texel. Present keeps the back buffer's
 // bytes for GetPresentedFrame. There is one back buffer, whatever BackBufferCount asks for.
 // Multisampled surfaces keep one sample per pixel. A device made without a Direct3D object has none
-// to give: GetDirect3D reports D3DERR_NOTAVAILABLE. The log grows until ClearRecordedCalls.
+// to give: GetDirect3D reports D3DERR_NOTAVAILABLE. The log grows until ClearRecordedCalls;
+// ORVALA_D3D_RECORDING_LOG=off makes a device that keeps none (for measuring the caller's cost).
 //
 // Capability limits come from the caps it was made with: MaxTextureWidth/Height, MaxVolumeExtent,
 // MaxStreamStride and NumSimultaneousRTs (at most 4) apply when they are non-zero; stream offsets
@@ -190,6 +191,7 @@ private:
     D3DPRESENT_PARAMETERS params_{};
     ULONG refs_ = 1;
     std::vector<RecordedCall> calls_;
+    bool logging_ = true;
 
     unsigned textures_ = 0, cubeTextures_ = 0, volumeTextures_ = 0, surfaces_ = 0, vertexBuffers_ = 0,
              indexBuffers_ = 0, declarations_ = 0, vertexShaders_ = 0, pixelShaders_ = 0, queries_ = 0;
