@@ -124,6 +124,26 @@ TEST_F(DXFrameworkTest, BootedHostDrawsTheSceneTheTrackSelectsAtAHeldTime)
     EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 
+// Paced, a loading step draws the loader only once the time since its last picture is three
+// times what that picture took: steps that follow a slow picture at once show none, a step after
+// a long piece of loading shows one, and every step still counts.
+TEST_F(DXFrameworkTest, PacedLoadingSkipsLoaderPicturesThatWouldTakeMoreThanAQuarterOfTheTime)
+{
+    using namespace std::chrono_literals;
+    struct Paced {
+        Paced() { DXFramework::SetLoaderPacing(true); }
+        ~Paced() { DXFramework::SetLoaderPacing(false); }
+    } paced;
+    Make(320, 180);
+    // Each picture takes 100 ms; scene A asks for two steps at once, then loads for 800 ms; scene
+    // B then asks for its step.
+    composition.scenes[2]->onRender = [](int) { std::this_thread::sleep_for(100ms); };
+    composition.scenes[0]->onCreate = [] { std::this_thread::sleep_for(800ms); };
+    framework->Boot();
+    EXPECT_EQ(DXFramework::GetLoadCount(), 3);
+    EXPECT_EQ(composition.loader.renders, 2) << "the first step and the one after the long load";
+}
+
 TEST_F(DXFrameworkTest, ScenesThatShareTargetDescriptionsShareTheTargets)
 {
     Make(320, 180);

@@ -79,9 +79,15 @@ public:
     static void SetBackBufferTarget();
     static IDirect3DSurface9* GetBackBuffer();
     static ID3DXEffectPool* GetEffectPool();
-    // One picture of the loader scene while the demo loads; nothing once loading has finished.
+    // A step of the loading: the window's messages, then a picture of the loader scene; nothing
+    // once loading has finished. Paced (see SetLoaderPacing), a step may show no picture.
     static void DrawLoaderFrame();
     static int GetLoadCount();
+    // Unpaced (the default), every loading step draws its loader picture. Paced, a step draws one
+    // only when the time since the last picture is three times what that picture took, so the
+    // pictures take at most a quarter of the loading: on a slow rasteriser the bar moves in
+    // fewer, larger steps instead of the load taking longer. The first step always draws.
+    static void SetLoaderPacing(bool paced);
 
     // The Direct3D device everything draws with; null while there is none.
     static IDirect3DDevice9* GetDevice();

@@ -1,3 +1,5 @@
+#include <chrono>
+
 #include "DXEffect/DXEffectHandler.h"
 #include "DXError.h"
 #include "DXFramework.h"
@@ -218,6 +220,9 @@ void DXFramework::DrawLoaderFrame()
     Scene* loader = SceneHandler::FindScene("LoaderBarScene");
     if (!loader)
         return; // a composition without a loader scene loads without pictures
+    const auto started = std::chrono::steady_clock::now();
+    if (state.loaderPaced && state.loadCount > 1 && started < state.nextLoaderFrame)
+        return;
     if (state.loadCount == 1) {
         loader->AcquireTargets();
         loader->SetConstants();
@@ -230,4 +235,11 @@ void DXFramework::DrawLoaderFrame()
     loader->Render();
     device->EndScene();
     device->Present(nullptr, nullptr, nullptr, nullptr);
+    const auto finished = std::chrono::steady_clock::now();
+    state.nextLoaderFrame = finished + 3 * (finished - started);
+}
+
+void DXFramework::SetLoaderPacing(bool paced)
+{
+    State().loaderPaced = paced;
 }

@@ -47,6 +47,7 @@ int RunDemo(HINSTANCE instance, const std::string& commandLine, const DemoConfig
                                                   configuration.endTime, configuration.showSetupDialog);
         if (compose)
             compose();
+        DXFramework::SetLoaderPacing(true);
         framework->Run();
     } catch (int) {
         // Exit in the setup dialog: nothing was shown, nothing is said.

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <functional>
 
 #include "DXFramework.h"
@@ -23,6 +24,8 @@ struct FrameworkState {
     bool redraw = true; // one extra frame at start is harmless
     bool loaded = false;
     int loadCount = 0;
+    bool loaderPaced = false;
+    std::chrono::steady_clock::time_point nextLoaderFrame{}; // paced: no loader picture before this
     bool minimised = false;
     bool destroyingWindow = false;
     std::function<void()> deviceLostHandler;

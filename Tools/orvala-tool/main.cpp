@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "CommandRegistry.h"
+#include "DXFramework.h"
 #include "FrameworkEx.h"
 #include "win32/MessageBox.h"
 
@@ -38,6 +39,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: %s\n", box.caption.c_str(), box.text.c_str());
         return IDOK;
     });
+
+    // A show the commands load draws its loader pictures paced, as the program does.
+    DXFramework::SetLoaderPacing(true);
 
     std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty() || words[0] == "help" || words[0] == "--help" || words[0] == "-h") {
