@@ -40,9 +40,10 @@
 namespace lit_scene_show {
 
 // basefile.dat in `folder`: every file of the staged content under its archive name but those
-// `without` names, then the given tracks ("Data\\sync_<name>.track") in place of the show's.
+// `without` names, then the given tracks ("Data\\sync_<name>.track") in place of the show's. The
+// entries `garbled` names have their first 64 bytes inverted.
 inline void WriteShowArchive(const std::filesystem::path& folder, const std::map<std::string, std::vector<TrackKey>>& tracks,
-                             const std::set<std::string>& without = {})
+                             const std::set<std::string>& without = {}, const std::set<std::string>& garbled = {})
 {
     namespace fs = std::filesystem;
     const fs::path stage = ORVALA_CONTENT_STAGE;
@@ -58,6 +59,9 @@ inline void WriteShowArchive(const std::filesystem::path& folder, const std::map
             continue;
         std::ifstream in(entry.path(), std::ios::binary);
         std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (garbled.count(name) != 0)
+            for (std::size_t i = 0; i < std::min<std::size_t>(bytes.size(), 64); ++i)
+                bytes[i] = static_cast<unsigned char>(~bytes[i]);
         archive.Add(name, std::move(bytes));
     }
     for (const auto& [name, keys] : tracks)

@@ -187,15 +187,17 @@ protected:
         ASSERT_TRUE(screen->Open()) << "cannot open " << xvfb.Display();
     }
 
-    // The built archive, or the show's content less the files `without` names; a copy, since the
-    // content build may write the archive anew while the program reads it.
-    void Start(const std::vector<std::string>& environment, const std::set<std::string>& without = {})
+    // The built archive, or the show's content less the files `without` names and with those
+    // `garbled` names damaged (see WriteShowArchive); a copy, since the content build may write
+    // the archive anew while the program reads it.
+    void Start(const std::vector<std::string>& environment, const std::set<std::string>& without = {},
+               const std::set<std::string>& garbled = {})
     {
-        if (without.empty())
+        if (without.empty() && garbled.empty())
             std::filesystem::copy_file(ORVALA_CONTENT_ARCHIVE, folder.path() / "basefile.dat",
                                        std::filesystem::copy_options::overwrite_existing);
         else
-            lit_scene_show::WriteShowArchive(folder.path(), {}, without);
+            lit_scene_show::WriteShowArchive(folder.path(), {}, without, garbled);
         std::vector<std::string> variables(environment);
         variables.push_back("DISPLAY=" + xvfb.Display());
         program = std::make_unique<ProgramProcess>(folder.path(), variables);
@@ -407,6 +409,7 @@ struct FailureCase {
     const char* name;
     std::vector<std::string> environment;
     std::set<std::string> without; // archive names left out of the content
+    std::set<std::string> garbled; // archive names whose first bytes are damaged
     const char* caption;
     const char* text;
 };
@@ -422,7 +425,7 @@ class ProgramFailureTest : public ProgramTest, public ::testing::WithParamInterf
 TEST_P(ProgramFailureTest, OneBoxSaysWhatFailedAndTheExitCodeIsOne)
 {
     const FailureCase& c = GetParam();
-    Start(c.environment, c.without);
+    Start(c.environment, c.without, c.garbled);
     const Window dialog = WaitFor(kDialogTitle, 60);
     ASSERT_NE(dialog, 0u) << Report();
     ASSERT_TRUE(screen->Type(dialog, "Return"));
@@ -450,10 +453,17 @@ TEST_P(ProgramFailureTest, OneBoxSaysWhatFailedAndTheExitCodeIsOne)
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ProgramFailureTest,
-    ::testing::Values(FailureCase{"FourRenderTargetsMissing", {"ORVALA_D3D_CAPS=NumSimultaneousRTs=2"}, {},
+    ::testing::Values(FailureCase{"FourRenderTargetsMissing", {"ORVALA_D3D_CAPS=NumSimultaneousRTs=2"}, {}, {},
                                   "Fuckings from your hardware", "Number of simultaneous render targets < 4"},
-                      FailureCase{"MeshOfTheShowMissing", {}, {"Data\\holoShape.x"}, "Framework exception",
-                                  "[DXMesh::LoadX]: failed to load \"holoShape.x\"."}),
+                      FailureCase{"MeshOfTheShowMissing", {}, {"Data\\holoShape.x"}, {}, "Framework exception",
+                                  "[DXMesh::LoadX]: failed to load \"holoShape.x\"."},
+                      // The tune is opened once everything has loaded, when the music starts.
+                      // No entry reaches BASS as an empty buffer: an illegal parameter (20).
+                      FailureCase{"TuneMissing", {}, {"Data\\tune.ogg"}, {}, "Framework exception",
+                                  "[BASSPlayer::Init] Could not create stream.  BASS error code 20."},
+                      // Not Ogg Vorbis: the file's format is not one BASS knows (41).
+                      FailureCase{"TuneDamaged", {}, {}, {"Data\\tune.ogg"}, "Framework exception",
+                                  "[BASSPlayer::Init] Could not create stream.  BASS error code 41."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
