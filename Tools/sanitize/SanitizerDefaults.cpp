@@ -68,6 +68,10 @@ const char* __lsan_default_suppressions()
         // SDL and GTK open, kept per process.
         "leak:libX11.so\n"
         "leak:libxcb.so\n"
-        "leak:libdbus-1.so\n";
+        "leak:libdbus-1.so\n"
+        // libvorbisenc: for more than two channels its setup allocates a block that
+        // vorbis_info_clear does not free (the tests' six-channel Ogg fixture meets it; the
+        // demo's own encoder writes two).
+        "leak:vorbis_encode_setup_init\n";
 }
 }
