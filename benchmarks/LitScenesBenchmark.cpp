@@ -48,10 +48,11 @@ void SceneFrames(benchmark::State& state, const SceneCase& scene, bool recording
         Picture picture;
         float t = scene.seconds;
         for (auto _ : state) {
-            if (recording)
-                show.Draw(t);
-            else
-                show.Frame(t, picture);
+            const bool drawn = recording ? show.Draw(t) : show.Frame(t, picture);
+            if (!drawn) {
+                state.SkipWithError("a frame was not drawn");
+                break;
+            }
             t += 1.0f / 60.0f;
         }
     }

@@ -244,6 +244,34 @@ TEST_P(D3D9DeviceTargetTest, AConvertingStretchGivesEveryTexelItsOwnColour)
     back->Release();
 }
 
+// Fills of a whole target followed by copies and by fills of a part: whatever reads the target
+// afterwards sees each in its turn.
+TEST_P(D3D9DeviceTargetTest, WholeFillsThenCopiesAndPartsReadBackInOrder)
+{
+    IDirect3DSurface9* ldr = MakeRenderTarget(4, 2, D3DFMT_A8R8G8B8);
+    IDirect3DSurface9* hdr = MakeRenderTarget(4, 2, D3DFMT_A16B16G16R16F);
+    IDirect3DSurface9* back = MakeRenderTarget(4, 2, D3DFMT_A8R8G8B8);
+    ASSERT_TRUE(ldr && hdr && back);
+    const D3DCOLOR green = D3DCOLOR_ARGB(255, 0, 255, 0);
+    const D3DCOLOR red = D3DCOLOR_ARGB(255, 255, 0, 0);
+    const D3DCOLOR blue = D3DCOLOR_ARGB(255, 0, 0, 255);
+    ASSERT_EQ(device->ColorFill(ldr, nullptr, green), D3D_OK);
+    ASSERT_EQ(device->StretchRect(ldr, nullptr, hdr, nullptr, D3DTEXF_POINT), D3D_OK);
+    const RECT one{1, 0, 2, 1};
+    ASSERT_EQ(device->ColorFill(hdr, &one, red), D3D_OK);
+    ASSERT_EQ(device->StretchRect(hdr, nullptr, back, nullptr, D3DTEXF_POINT), D3D_OK);
+    EXPECT_EQ(ReadTexels(back), (std::vector<DWORD>{green, red, green, green, green, green, green, green}));
+
+    // A whole fill over a target with parts of its own, copied whole into another.
+    ASSERT_EQ(device->ColorFill(ldr, &one, red), D3D_OK);
+    ASSERT_EQ(device->ColorFill(ldr, nullptr, blue), D3D_OK);
+    ASSERT_EQ(device->StretchRect(ldr, nullptr, back, nullptr, D3DTEXF_POINT), D3D_OK);
+    EXPECT_EQ(ReadTexels(back), std::vector<DWORD>(8, blue));
+    ldr->Release();
+    hdr->Release();
+    back->Release();
+}
+
 TEST_P(D3D9DeviceTargetTest, GetRenderTargetDataNeedsAMatchingSystemMemorySurface)
 {
     IDirect3DSurface9* target = MakeRenderTarget(8, 8);

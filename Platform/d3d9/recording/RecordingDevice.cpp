@@ -1100,7 +1100,6 @@ HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, 
     HRESULT hr = Enter("Clear");
     if (hr == D3D_OK) {
         RecordingSurface* depth = depthStencil_.Get();
-        bool clearsDepth = (Flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0;
         hr = CheckD3DClear(Count, pRects, Flags, Z, depth != nullptr ? depth->Desc().Format : D3DFMT_UNKNOWN);
         if (hr == D3D_OK && !IsLost()) {
             // The area: the viewport, within the scissor rectangle when the scissor test is on, within
@@ -1129,13 +1128,8 @@ HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, 
                         }
                     }
                 }
-                if (clearsDepth) {
-                    RECT clipped = Intersect(piece, depth->Image().FullRect());
-                    if (!IsEmpty(clipped)) {
-                        depth->Image().FillDepthStencil(clipped, (Flags & D3DCLEAR_ZBUFFER) != 0, Z,
-                                                        (Flags & D3DCLEAR_STENCIL) != 0, Stencil);
-                    }
-                }
+                // Depth and stencil are checked above but not written: a depth-stencil surface can
+                // be neither locked nor copied into anything readable, so its bytes are never seen.
             }
         }
     }

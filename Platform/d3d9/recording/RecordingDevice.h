@@ -26,6 +26,7 @@ class RecordingVertexShader;
 //
 // What it does not do: draws are validated and logged with the render targets then bound, but not
 // rasterised, so a target's bytes only change through Clear, ColorFill, StretchRect and locks.
+// Depth and stencil values are not kept (nothing can read a depth-stencil surface back).
 // StretchRect with any filter takes the nearest source texel. Present keeps the back buffer's
 // bytes for GetPresentedFrame. There is one back buffer, whatever BackBufferCount asks for.
 // Multisampled surfaces keep one sample per pixel. A device made without a Direct3D object has none

@@ -219,6 +219,26 @@ RecordingImage::RecordingImage(D3DFORMAT format, UINT width, UINT height, UINT d
     bytes_.resize(static_cast<std::size_t>(size));
 }
 
+bool RecordingImage::Whole(const RECT& rect) const
+{
+    return depth_ == 1 && !info_->compressed && rect.left == 0 && rect.top == 0 &&
+           static_cast<UINT>(rect.right) == width_ && static_cast<UINT>(rect.bottom) == height_;
+}
+
+void RecordingImage::FillWhole(const std::uint8_t* texel)
+{
+    pendingTexel_.assign(texel, texel + info_->bytes);
+}
+
+void RecordingImage::Settle() const
+{
+    if (pendingTexel_.empty()) {
+        return;
+    }
+    FillRows(bytes_.data(), rowPitch_, width_, height_, pendingTexel_.data(), info_->bytes);
+    pendingTexel_.clear();
+}
+
 RECT RecordingImage::FullRect() const
 {
     return RECT{0, 0, static_cast<LONG>(width_), static_cast<LONG>(height_)};
@@ -243,6 +263,7 @@ HRESULT RecordingImage::LockRect(const RECT* rect, D3DLOCKED_RECT* locked)
     if (locked == nullptr || locked_ || !ValidRect(area)) {
         return D3DERR_INVALIDCALL;
     }
+    Settle();
     UINT block = info_->compressed ? 4 : 1;
     std::size_t offset = std::size_t{static_cast<UINT>(area.top) / block} * rowPitch_ +
                          std::size_t{static_cast<UINT>(area.left) / block} * info_->bytes;
@@ -264,6 +285,7 @@ HRESULT RecordingImage::LockBox(const D3DBOX* box, D3DLOCKED_BOX* locked)
     if (!ValidRect(face)) {
         return D3DERR_INVALIDCALL;
     }
+    Settle();
     UINT block = info_->compressed ? 4 : 1;
     std::size_t offset = std::size_t{area.Front} * slicePitch_ + std::size_t{area.Top / block} * rowPitch_ +
                          std::size_t{area.Left / block} * info_->bytes;
@@ -304,55 +326,15 @@ void RecordingImage::FillColour(const RECT& rect, D3DCOLOR colour)
            (colour >> 24) / 255.0f};
     std::uint8_t texel[16] = {};
     Encode(Format(), c, texel);
+    if (Whole(rect)) {
+        FillWhole(texel);
+        return;
+    }
+    Settle();
     std::uint8_t* first = bytes_.data() + std::size_t{static_cast<UINT>(rect.top)} * rowPitch_ +
                           std::size_t{static_cast<UINT>(rect.left)} * info_->bytes;
     FillRows(first, rowPitch_, static_cast<UINT>(rect.right - rect.left), static_cast<UINT>(rect.bottom - rect.top),
              texel, info_->bytes);
-}
-
-void RecordingImage::FillDepthStencil(const RECT& rect, bool depth, float z, bool stencil, DWORD stencilValue)
-{
-    z = std::clamp(z, 0.0f, 1.0f);
-    std::uint8_t* first = bytes_.data() + std::size_t{static_cast<UINT>(rect.top)} * rowPitch_ +
-                          std::size_t{static_cast<UINT>(rect.left)} * info_->bytes;
-    UINT width = static_cast<UINT>(rect.right - rect.left);
-    UINT rows = static_cast<UINT>(rect.bottom - rect.top);
-    if (Format() == D3DFMT_D16) {
-        if (depth) {
-            auto value = static_cast<std::uint16_t>(std::lround(z * 65535.0f));
-            std::uint8_t texel[2];
-            std::memcpy(texel, &value, sizeof value);
-            FillRows(first, rowPitch_, width, rows, texel, sizeof texel);
-        }
-        return;
-    }
-    // D24S8: depth in the top 24 bits, stencil in the low 8.
-    std::uint32_t depthBits = static_cast<std::uint32_t>(std::lround(z * 16777215.0)) << 8;
-    std::uint32_t stencilBits = stencilValue & 0xFFu;
-    if (depth && stencil) {
-        std::uint32_t value = depthBits | stencilBits;
-        std::uint8_t texel[4];
-        std::memcpy(texel, &value, sizeof value);
-        FillRows(first, rowPitch_, width, rows, texel, sizeof texel);
-        return;
-    }
-    std::uint32_t keep = depth ? 0xFFu : ~0xFFu;
-    std::uint32_t put = (depth ? depthBits : 0u) | (stencil ? stencilBits : 0u);
-    // A block of texels at a time through an aligned copy, which the compiler turns into vector code
-    // (a shadow map's depth is cleared this way every frame).
-    constexpr UINT kBlock = 256;
-    std::uint32_t block[kBlock] = {};
-    for (UINT y = 0; y < rows; ++y) {
-        std::uint8_t* row = first + std::size_t{y} * rowPitch_;
-        for (UINT x = 0; x < width; x += kBlock) {
-            const UINT count = std::min(kBlock, width - x);
-            std::uint8_t* texels = row + std::size_t{x} * 4;
-            std::memcpy(block, texels, std::size_t{count} * 4);
-            for (UINT i = 0; i < kBlock; ++i) // all of it: a fixed count is what vectorises
-                block[i] = (block[i] & keep) | put;
-            std::memcpy(texels, block, std::size_t{count} * 4);
-        }
-    }
 }
 
 void RecordingImage::CopyFrom(const RecordingImage& src, const RECT& srcRect, const RECT& dstRect)
@@ -363,6 +345,25 @@ void RecordingImage::CopyFrom(const RecordingImage& src, const RECT& srcRect, co
     UINT dstHeight = static_cast<UINT>(dstRect.bottom - dstRect.top);
     bool sameBytes = src.Format() == Format() || (src.Format() == D3DFMT_X8R8G8B8 && Format() == D3DFMT_A8R8G8B8) ||
                      (src.Format() == D3DFMT_A8R8G8B8 && Format() == D3DFMT_X8R8G8B8);
+    if (&src != this && src.Whole(srcRect) && Whole(dstRect) && !src.pendingTexel_.empty()) {
+        // One texel everywhere becomes one texel everywhere.
+        if (sameBytes) {
+            FillWhole(src.pendingTexel_.data());
+            return;
+        }
+        if (HoldsColour(src.Format()) && HoldsColour(Format())) {
+            std::uint8_t texel[16] = {};
+            Encode(Format(), Decode(src.Format(), src.pendingTexel_.data()), texel);
+            FillWhole(texel);
+            return;
+        }
+    }
+    src.Settle();
+    if (&src != this && Whole(dstRect)) {
+        pendingTexel_.clear(); // every texel is written below
+    } else {
+        Settle();
+    }
     if (sameBytes && srcWidth == dstWidth && srcHeight == dstHeight) {
         UINT block = info_->compressed ? 4 : 1;
         std::size_t rowBytes = std::size_t{(dstWidth + block - 1) / block} * info_->bytes;
@@ -403,6 +404,7 @@ void RecordingImage::CopyFrom(const RecordingImage& src, const RECT& srcRect, co
 
 void RecordingImage::ToBgra(std::vector<std::uint8_t>& bgra) const
 {
+    Settle();
     bgra.resize(std::size_t{width_} * height_ * 4);
     for (UINT y = 0; y < height_; ++y) {
         const std::uint8_t* row = bytes_.data() + std::size_t{y} * rowPitch_;

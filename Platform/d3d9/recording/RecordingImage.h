@@ -7,8 +7,9 @@
 
 // The bytes of one surface or volume of the recording device, laid out as LockRect and LockBox
 // give them: rows of texels (or of 4x4 blocks for DXT formats) `RowPitch` bytes apart, slices
-// `SlicePitch` bytes apart. It keeps whether it is locked. Clear and ColorFill write colours, depth
-// and stencil here, and StretchRect copies between images; drawing does not rasterise.
+// `SlicePitch` bytes apart. It keeps whether it is locked. Clear and ColorFill write colours here,
+// and StretchRect copies between images; drawing does not rasterise. Whatever reads or locks the
+// bytes sees every fill made before.
 class RecordingImage {
 public:
     // Throws std::bad_alloc when the bytes cannot be had. The format must be in the format table
@@ -22,8 +23,16 @@ public:
     UINT Depth() const { return depth_; }
     UINT RowPitch() const { return rowPitch_; }
     UINT SlicePitch() const { return slicePitch_; }
-    std::uint8_t* Bytes() { return bytes_.data(); }
-    const std::uint8_t* Bytes() const { return bytes_.data(); }
+    std::uint8_t* Bytes()
+    {
+        Settle();
+        return bytes_.data();
+    }
+    const std::uint8_t* Bytes() const
+    {
+        Settle();
+        return bytes_.data();
+    }
     bool Locked() const { return locked_; }
 
     // Whether a rectangle lies inside the image and is not empty; for DXT formats its corners must
@@ -42,7 +51,6 @@ public:
     static bool HoldsColour(D3DFORMAT format);
     // Fill a rectangle (already clipped to the image) of the first slice.
     void FillColour(const RECT& rect, D3DCOLOR colour);
-    void FillDepthStencil(const RECT& rect, bool depth, float z, bool stencil, DWORD stencilValue);
     // Copy src's rectangle into this image's rectangle: bytes when the formats and sizes agree,
     // otherwise the nearest source texel of each destination texel, converted between colour
     // formats. Both images must hold colour unless the formats are the same and sizes agree.
@@ -51,12 +59,20 @@ public:
     void ToBgra(std::vector<std::uint8_t>& bgra) const;
 
 private:
+    // A fill of the whole image is kept as its one texel and written into the bytes only when
+    // they are read or partly changed: a target cleared frame after frame and never read back
+    // costs nothing.
+    void FillWhole(const std::uint8_t* texel);
+    void Settle() const;
+    bool Whole(const RECT& rect) const;
+
     const D3DFormatInfo* info_;
     UINT width_;
     UINT height_;
     UINT depth_;
     UINT rowPitch_;
     UINT slicePitch_;
-    std::vector<std::uint8_t> bytes_;
+    mutable std::vector<std::uint8_t> bytes_;
+    mutable std::vector<std::uint8_t> pendingTexel_; // the texel of a whole fill not yet written; empty for none
     bool locked_ = false;
 };
