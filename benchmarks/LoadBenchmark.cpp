@@ -3,7 +3,9 @@
 // LoadToFirstShowFrame: the host made over the archive the build writes, every resource loaded
 // and the first show frame drawn and read back, at 640 x 360 on the GL device.
 // LoadFloor: what no loader can skip: inflating every archive entry once, and making every effect
-// on a GL device with each pass's program compiled and linked (one point drawn through it).
+// on a GL device with each pass's program compiled and linked (one point drawn through it). Mesa
+// keeps compiled shaders in a cache on disk; with it the floor is little more than the inflating,
+// so the two are compared with MESA_SHADER_CACHE_DISABLE=true as well (scripts/measure.sh).
 //
 // RenderTargetBytes: the bytes of the three render-target pools once the whole show has been
 // loaded and each section drawn (the pools never shrink, so that is their peak), beside each

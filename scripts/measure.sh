@@ -4,7 +4,8 @@
 #   scripts/measure.sh [--no-capture]
 #
 #   load          load to the first show frame, and its floor: every archive entry inflated once
-#                 and every effect made with each pass's program linked (target: <= 1.3x)
+#                 and every effect made with each pass's program linked (target: <= 1.3x); with
+#                 Mesa's shader cache off, then on
 #   memory        render-target bytes of the whole show at its peak, and of each scene's own set
 #                 (target: the peak is the largest set)
 #   llvmpipe      ms per frame of each scene at 640 x 360 on the GL device
@@ -13,8 +14,8 @@
 #                 share without the recording device's image work (its emulated clears and copies)
 #   capture       the whole show captured at 640 x 360, 30 fps: wall time against the show's
 #                 141.5 s (target: <= 2x), and the peak memory
-# Results go to build/measure/ (benchmarks.json, callgrind.<scene>, capture.mp4) and a summary to
-# standard output.
+# Results go to build/measure/ (load.json, benchmarks.json, callgrind.<scene>, capture.mp4) and a
+# summary to standard output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 capture=yes
@@ -39,8 +40,14 @@ mkdir -p "$out"
 export SDL_VIDEODRIVER=offscreen
 scenes=(Opening Cornell Arena Room ImgCube Tunnel Morph)
 
-echo "== benchmarks (load, memory, llvmpipe, engine)"
-build/orvala_benchmarks --benchmark_filter='LoadToFirstShowFrame|LoadFloor|RenderTargetBytes|FrameOnLlvmpipe|EngineCpuPerFrame' \
+echo "== load and its floor, with Mesa's shader cache off (so that compiling is compiling)"
+MESA_SHADER_CACHE_DISABLE=true build/orvala_benchmarks --benchmark_filter='LoadToFirstShowFrame|LoadFloor' \
+  --benchmark_out="$out/load.json" --benchmark_out_format=json
+echo "== the same with the cache as a second run finds it"
+build/orvala_benchmarks --benchmark_filter='LoadToFirstShowFrame|LoadFloor'
+
+echo "== memory, llvmpipe, engine"
+build/orvala_benchmarks --benchmark_filter='RenderTargetBytes|FrameOnLlvmpipe|EngineCpuPerFrame' \
   --benchmark_out="$out/benchmarks.json" --benchmark_out_format=json
 
 echo "== callgrind: instructions per frame on the recording device"
