@@ -427,16 +427,23 @@ TYPED_TEST_P(RenderTargetPoolTest, TargetsSharedBetweenUsersPeakAtTheLargestSet)
     for (int i = 0; i < 3; ++i)
         first.push_back(TypeParam::Request(this->colour));
     const std::uint64_t firstBytes = TypeParam::Pool::GetVideoMemoryBytes();
+    EXPECT_EQ(TypeParam::Pool::GetHeldVideoMemoryBytes(), firstBytes);
     for (DWORD handle : first)
         TypeParam::Unrequest(handle);
+    EXPECT_EQ(TypeParam::Pool::GetHeldVideoMemoryBytes(), 0u) << "idle targets are not held";
     TypeParam::Request(this->colour);
     TypeParam::Request(this->colour);
-    TypeParam::Request(other);
+    const DWORD otherHandle = TypeParam::Request(other);
 
     EXPECT_EQ(TypeParam::Pool::GetRecordCount(), 4u);
     EXPECT_EQ(this->Creations(), 4u);
     EXPECT_GT(TypeParam::Pool::GetVideoMemoryBytes(), firstBytes);
     EXPECT_EQ(TypeParam::Access(2)->usage, 0u);
+    // Held: two of the first description (two thirds of the first set) and the other one.
+    const std::uint64_t otherBytes = TypeParam::Pool::GetVideoMemoryBytes() - firstBytes;
+    EXPECT_EQ(TypeParam::Pool::GetHeldVideoMemoryBytes(), firstBytes / 3 * 2 + otherBytes);
+    TypeParam::Unrequest(otherHandle);
+    EXPECT_EQ(TypeParam::Pool::GetHeldVideoMemoryBytes(), firstBytes / 3 * 2);
 }
 
 TYPED_TEST_P(RenderTargetPoolTest, RequestsWithoutAPoolOrADeviceAreClearErrors)

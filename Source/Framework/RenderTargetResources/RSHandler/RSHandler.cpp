@@ -121,11 +121,23 @@ DWORD RSHandler::GetRecordCount()
     return surfaces.Count();
 }
 
+namespace {
+
+std::uint64_t BytesOf(const RENDERSURFACE& record)
+{
+    return record.surface
+               ? D3DFormatLevelSize(record.format, record.width, record.height) * SamplesOf(record.surface)
+               : 0;
+}
+
+} // namespace
+
 std::uint64_t RSHandler::GetVideoMemoryBytes()
 {
-    return surfaces.Sum([](const RENDERSURFACE& record) -> std::uint64_t {
-        return record.surface
-                   ? D3DFormatLevelSize(record.format, record.width, record.height) * SamplesOf(record.surface)
-                   : 0;
-    });
+    return surfaces.Sum(BytesOf);
+}
+
+std::uint64_t RSHandler::GetHeldVideoMemoryBytes()
+{
+    return surfaces.Sum([](const RENDERSURFACE& record) { return record.usage > 0 ? BytesOf(record) : 0; });
 }

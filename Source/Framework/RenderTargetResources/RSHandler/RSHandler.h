@@ -55,6 +55,8 @@ public:
     // of a texel x the samples per pixel; released records count nothing).
     static DWORD GetRecordCount();
     static std::uint64_t GetVideoMemoryBytes();
+    // The same for the records held now (the targets of the scene on screen and of the modules).
+    static std::uint64_t GetHeldVideoMemoryBytes();
 
 private:
     static RSHandler* instance;

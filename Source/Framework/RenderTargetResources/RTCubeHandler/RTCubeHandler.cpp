@@ -124,11 +124,23 @@ DWORD RTCubeHandler::GetRecordCount()
     return cubeTextures.Count();
 }
 
+namespace {
+
+std::uint64_t BytesOf(const RENDERCUBETEXTURE& record)
+{
+    return record.cubeTexture
+               ? D3DFormatLevelSize(record.format, record.edgeLength, record.edgeLength) * kFaceCount
+               : 0;
+}
+
+} // namespace
+
 std::uint64_t RTCubeHandler::GetVideoMemoryBytes()
 {
-    return cubeTextures.Sum([](const RENDERCUBETEXTURE& record) -> std::uint64_t {
-        return record.cubeTexture
-                   ? D3DFormatLevelSize(record.format, record.edgeLength, record.edgeLength) * kFaceCount
-                   : 0;
-    });
+    return cubeTextures.Sum(BytesOf);
+}
+
+std::uint64_t RTCubeHandler::GetHeldVideoMemoryBytes()
+{
+    return cubeTextures.Sum([](const RENDERCUBETEXTURE& record) { return record.usage > 0 ? BytesOf(record) : 0; });
 }

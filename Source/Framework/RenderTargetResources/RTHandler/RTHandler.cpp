@@ -123,9 +123,21 @@ DWORD RTHandler::GetRecordCount()
     return textures.Count();
 }
 
+namespace {
+
+std::uint64_t BytesOf(const RENDERTEXTURE& record)
+{
+    return record.texture ? D3DFormatLevelSize(record.format, record.width, record.height) : 0;
+}
+
+} // namespace
+
 std::uint64_t RTHandler::GetVideoMemoryBytes()
 {
-    return textures.Sum([](const RENDERTEXTURE& record) -> std::uint64_t {
-        return record.texture ? D3DFormatLevelSize(record.format, record.width, record.height) : 0;
-    });
+    return textures.Sum(BytesOf);
+}
+
+std::uint64_t RTHandler::GetHeldVideoMemoryBytes()
+{
+    return textures.Sum([](const RENDERTEXTURE& record) { return record.usage > 0 ? BytesOf(record) : 0; });
 }

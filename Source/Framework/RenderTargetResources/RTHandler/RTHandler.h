@@ -61,6 +61,8 @@ public:
     // bytes of a texel of the format; released records count nothing).
     static DWORD GetRecordCount();
     static std::uint64_t GetVideoMemoryBytes();
+    // The same for the records held now (the targets of the scene on screen and of the modules).
+    static std::uint64_t GetHeldVideoMemoryBytes();
 
 private:
     static RTHandler* instance;
