@@ -135,10 +135,18 @@ TEST_F(DXFrameworkTest, PacedLoadingSkipsLoaderPicturesThatWouldTakeMoreThanAQua
         ~Paced() { DXFramework::SetLoaderPacing(false); }
     } paced;
     Make(320, 180);
-    // Each picture takes 100 ms; scene A asks for two steps at once, then loads for 800 ms; scene
-    // B then asks for its step.
-    composition.scenes[2]->onRender = [](int) { std::this_thread::sleep_for(100ms); };
-    composition.scenes[0]->onCreate = [] { std::this_thread::sleep_for(800ms); };
+    // Each picture takes at least 100 ms; scene A asks for two steps at once, then loads for well
+    // over three times what the first picture took (its shaders are compiled then, which takes
+    // long in a sanitized build); scene B then asks for its step.
+    std::chrono::steady_clock::time_point rendered;
+    composition.scenes[2]->onRender = [&](int) {
+        rendered = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(100ms);
+    };
+    composition.scenes[0]->onCreate = [&] {
+        const auto picture = std::chrono::steady_clock::now() - rendered + 200ms;
+        std::this_thread::sleep_for(3 * picture + 300ms);
+    };
     framework->Boot();
     EXPECT_EQ(DXFramework::GetLoadCount(), 3);
     EXPECT_EQ(composition.loader.renders, 2) << "the first step and the one after the long load";
