@@ -733,12 +733,7 @@ D3DXHANDLE D3DXEffect::GetCurrentTechnique()
 
 void D3DXEffect::SaveStates(DWORD flags)
 {
-    saved_.renderStates.clear();
-    saved_.textures.clear();
-    saved_.samplerStates.clear();
-    saved_.shaders = false;
-    saved_.vertexShader = nullptr;
-    saved_.pixelShader = nullptr;
+    saved_.Empty();
     if (flags & D3DXFX_DONOTSAVESTATE)
         return;
     const SavePlan& plan = savePlans_[begunTechnique_];
@@ -785,13 +780,7 @@ void D3DXEffect::RestoreStates()
         if (saved_.pixelShader)
             saved_.pixelShader->Release();
     }
-    // Emptied but not freed: the next Begin saves into the same storage.
-    saved_.renderStates.clear();
-    saved_.textures.clear();
-    saved_.samplerStates.clear();
-    saved_.shaders = false;
-    saved_.vertexShader = nullptr;
-    saved_.pixelShader = nullptr;
+    saved_.Empty();
 }
 
 HRESULT D3DXEffect::Begin(UINT* pPasses, DWORD Flags)

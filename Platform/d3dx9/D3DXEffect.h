@@ -162,5 +162,16 @@ private:
         bool shaders = false;
         IDirect3DVertexShader9* vertexShader = nullptr;
         IDirect3DPixelShader9* pixelShader = nullptr;
+
+        // Emptied but not freed: the next Begin saves into the same storage.
+        void Empty()
+        {
+            renderStates.clear();
+            textures.clear();
+            samplerStates.clear();
+            shaders = false;
+            vertexShader = nullptr;
+            pixelShader = nullptr;
+        }
     } saved_;
 };
