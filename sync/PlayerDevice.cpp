@@ -69,6 +69,19 @@ bool PlayerDevice::loadTrack(Track& track, std::string fileName)
     return true;
 }
 
+void PlayerDevice::reloadTracks()
+{
+    std::vector<Track> fresh;
+    fresh.reserve(data.getTrackCount());
+    for (unsigned i = 0; i < data.getTrackCount(); ++i) {
+        Track track(data.getTrack(i)->getName());
+        loadTrack(track, baseName + "_" + track.getName() + ".track");
+        fresh.push_back(std::move(track));
+    }
+    for (unsigned i = 0; i < data.getTrackCount(); ++i)
+        *data.getTrack(i) = std::move(fresh[i]);
+}
+
 Device* createDevice(const std::string& baseName, sTimer& timer, Host host)
 {
     return new (std::nothrow) PlayerDevice(baseName, timer, std::move(host));

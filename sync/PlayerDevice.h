@@ -27,6 +27,14 @@ public:
     // only. Returns true; fails when there is no such entry.
     bool loadTrack(Track& track, std::string fileName);
 
+    // Fills every track asked for so far again from its archive entry, for a host whose archive
+    // changed. Each track stays where it is, so the references handed out stay valid. All are
+    // read before any changes: when one fails (as getTrack fails), every track keeps its keys.
+    void reloadTracks();
+
+    // The tracks asked for so far.
+    const Data& getData() const { return data; }
+
     sTimer& getTimer() const { return timer; }
 
 private:

@@ -47,7 +47,9 @@ inline double SecondsSince(Clock::time_point start)
 // goes to output.txt in the folder. Killed, if it is still running, when this goes away.
 class ProgramProcess {
 public:
-    ProgramProcess(const std::filesystem::path& folder, const std::vector<std::string>& environment)
+    // `command` is the program and its arguments: build/orvala alone unless a test names another.
+    ProgramProcess(const std::filesystem::path& folder, const std::vector<std::string>& environment,
+                   std::vector<std::string> command = {ORVALA_PROGRAM_PATH})
         : outputPath(folder / "output.txt")
     {
         std::vector<std::string> variables(environment);
@@ -60,8 +62,11 @@ public:
         for (std::string& variable : variables)
             envp.push_back(variable.data());
         envp.push_back(nullptr);
-        std::string program = ORVALA_PROGRAM_PATH;
-        char* argv[] = {program.data(), nullptr};
+        std::vector<char*> argv;
+        for (std::string& word : command)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const std::string program = command.front();
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -74,7 +79,7 @@ public:
         posix_spawnattr_init(&attributes);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
         posix_spawnattr_setpgroup(&attributes, 0);
-        const int failed = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, envp.data());
+        const int failed = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         if (failed)
@@ -239,6 +244,18 @@ public:
     {
         const std::string command = "DISPLAY=" + name + " timeout 20 xdotool windowfocus --sync " +
                                     std::to_string(window) + " sleep 0.3 key --delay 50 " + keys + " >/dev/null 2>&1";
+        return std::system(command.c_str()) == 0;
+    }
+
+    // Presses the left button at (x0, y0) of the window, moves to (x1, y1) and lets go.
+    bool Drag(Window window, int x0, int y0, int x1, int y1)
+    {
+        const std::string w = std::to_string(window);
+        const std::string command = "DISPLAY=" + name + " timeout 20 xdotool mousemove --window " + w + " " +
+                                    std::to_string(x0) + " " + std::to_string(y0) + " sleep 0.2 mousedown 1 sleep 0.2" +
+                                    " mousemove --window " + w + " " + std::to_string((x0 + x1) / 2) + " " +
+                                    std::to_string(y1) + " sleep 0.2 mousemove --window " + w + " " +
+                                    std::to_string(x1) + " " + std::to_string(y1) + " sleep 0.2 mouseup 1 >/dev/null 2>&1";
         return std::system(command.c_str()) == 0;
     }
 

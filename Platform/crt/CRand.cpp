@@ -18,4 +18,9 @@ void srand(unsigned seed)
     state = seed;
 }
 
+unsigned randstate()
+{
+    return state;
+}
+
 } // namespace crt

@@ -10,5 +10,7 @@ constexpr int kRandMax = 32767;
 
 int rand();
 void srand(unsigned seed);
+// The sequence's state: srand(randstate()) later goes on exactly where it was.
+unsigned randstate();
 
 } // namespace crt

@@ -38,10 +38,12 @@ public:
 } // namespace
 
 DXFramework::DXFramework(HINSTANCE instanceHandle, const std::string& commandLine, const std::string& windowTitle,
-                         unsigned width, unsigned height, bool fullscreen, float runEndTime, bool runSetupDialog)
+                         unsigned width, unsigned height, bool fullscreen, float runEndTime, bool runSetupDialog,
+                         const std::string& archive)
     : title(windowTitle),
       hInstance(instanceHandle),
       cmdLine(commandLine),
+      archivePath(archive),
       endTime(runEndTime),
       showSetupDialog(runSetupDialog)
 {
@@ -90,7 +92,7 @@ DXFramework::DXFramework(HINSTANCE instanceHandle, const std::string& commandLin
         RegisterClassExA(&windowClass);
 
         Log("Creating filesystem...");
-        fileSys = new FileSys("basefile.dat");
+        fileSys = new FileSys(archivePath.c_str());
 
         Log("Creating render resource handlers...");
         rtHandler = new RTHandler();
@@ -308,7 +310,10 @@ bool DXFramework::DrawFrameAt(float seconds)
 
 bool DXFramework::RenderFrameAt(float seconds, std::vector<unsigned char>& bgra, unsigned& width, unsigned& height)
 {
-    if (!DrawFrameAt(seconds))
+    drawOverlay = false;
+    const bool drawn = DrawFrameAt(seconds);
+    drawOverlay = true;
+    if (!drawn)
         return false;
     UINT w = 0;
     UINT h = 0;

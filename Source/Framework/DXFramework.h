@@ -43,9 +43,10 @@ public:
     // ---- The host's life (the instance) ----
 
     // Creates every singleton in the demo's fixed order and, when asked, runs the setup
-    // dialog, whose Exit throws the int 0.
+    // dialog, whose Exit throws the int 0. Content is read from the archive `archive`.
     DXFramework(HINSTANCE hInstance, const std::string& cmdLine, const std::string& title, unsigned width,
-                unsigned height, bool fullscreen, float endTime, bool showSetupDialog);
+                unsigned height, bool fullscreen, float endTime, bool showSetupDialog,
+                const std::string& archive = "basefile.dat");
     ~DXFramework();
     DXFramework(const DXFramework&) = delete;
     DXFramework& operator=(const DXFramework&) = delete;
@@ -65,6 +66,23 @@ public:
     void Boot();
     bool DrawFrameAt(float seconds);
     bool RenderFrameAt(float seconds, std::vector<unsigned char>& bgra, unsigned& width, unsigned& height);
+
+    // For a tool that changes the content while the host lives (the archive rewritten in place,
+    // FileSys::Reload done). Each keeps the playback clock and makes only what it names again,
+    // the same way a fresh start makes it (every owner's random sequence is its own):
+    // - ReloadResources releases every resource and makes them all again, as a rebuild after a
+    //   lost device does, without resetting the device;
+    // - RemakeScene releases one scene's resources and makes them again (the scene on screen gives
+    //   its targets back first and is entered anew at the next frame);
+    // - ResizeBackBuffer resets the device with a new back-buffer size and makes everything again.
+    // A failure while making leaves the host without the resources that failed: the caller puts
+    // the content it had back and calls ReloadResources again.
+    void ReloadResources();
+    void RemakeScene(const std::string& name);
+    void ResizeBackBuffer(unsigned width, unsigned height);
+    // Drawn over every frame of the frame loop and of DrawFrameAt, after the scene and before the
+    // picture is presented; RenderFrameAt (the picture read back) never draws it. Null for none.
+    void SetOverlay(std::function<void()> overlay);
 
     // The window procedure of class "d3d_framework".
     static LRESULT WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -200,7 +218,13 @@ private:
     // Sets the cursor, checks what the adapter can do and creates the device.
     void InitDevice();
     void CreateResources();
+    // The host's own part of CreateResources: depth surfaces, target pools, noise, the effect
+    // pool and the "Global" effect.
+    void CreateHostResources();
     void ReleaseResources();
+    // Releases every resource, resets the device with presentParams and makes everything again;
+    // false while the device cannot be reset yet.
+    bool RebuildResources();
     void RenderFrame();
     // One pass of the frame loop's frame work: sync, timer, input, and the frame when needed.
     void FrameWork();
@@ -234,6 +258,9 @@ private:
     std::string title;
     HINSTANCE hInstance;
     std::string cmdLine;
+    std::string archivePath;
+    std::function<void()> overlay;
+    bool drawOverlay = true;
     float endTime;
     bool showSetupDialog;
     bool shutDown = false;

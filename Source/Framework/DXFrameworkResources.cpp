@@ -6,13 +6,13 @@
 #include "FrameworkEx.h"
 #include "FrameworkState.h"
 #include "ModuleHandler.h"
+#include "ResourceOwner.h"
 #include "RenderTargetResources/RSHandler/RSHandler.h"
 #include "RenderTargetResources/RTCubeHandler/RTCubeHandler.h"
 #include "RenderTargetResources/RTHandler/RTHandler.h"
 #include "Scene.h"
 #include "SceneHandler.h"
 #include "Timer.h"
-#include "crt/CRand.h"
 
 namespace {
 
@@ -30,10 +30,31 @@ void ReleaseAndClear(T*& object)
 void DXFramework::CreateResources()
 {
     FrameworkState& state = State();
-    // The random draws made while loading (light clusters, sample kernels, dust) start from the
-    // sequence a new process starts with, at the first load and at every rebuild after a lost
-    // device alike: a rebuild makes the same show again, not one laid out anew.
-    crt::srand(1);
+    // Every owner's random draws (light clusters, sample kernels, dust) start from a sequence of
+    // its own, at the first load and at every rebuild alike: a rebuild makes the same show again,
+    // not one laid out anew, and making one owner again moves nothing of another.
+    CreateHostResources();
+    if (Scene* loader = SceneHandler::FindScene("LoaderBarScene")) {
+        ResourceOwnerScope owner(ResourceOwner::OfScene(loader->GetName()));
+        loader->CreateResources();
+    }
+    ModuleHandler::CreateModuleResources(true);
+    SceneHandler::CreateSceneResources();
+    ModuleHandler::CreateModuleResources(false);
+
+    // The playback clock starts at 0 when the demo has loaded; a rebuild after a lost device
+    // keeps it, so the picture stays with the music.
+    if (!state.loaded) {
+        state.loaded = true;
+        Timer::Restart(0.0f, 0.0f);
+        Timer::Restart(0.0f, 0.0f);
+    }
+}
+
+void DXFramework::CreateHostResources()
+{
+    FrameworkState& state = State();
+    ResourceOwnerScope owner(ResourceOwner::kHost);
     IDirect3DDevice9* device = GetDevice();
     device->GetRenderTarget(0, &state.backBuffer);
 
@@ -59,20 +80,6 @@ void DXFramework::CreateResources()
     SetGlobalEffect(globalEffect);
     DXEffectHandler::SetTextureBySemantic("NOISETEX", noiseTexture);
     DXEffectHandler::SetTextureBySemantic("NOISEVECTEX", noiseVecTexture);
-
-    if (Scene* loader = SceneHandler::FindScene("LoaderBarScene"))
-        loader->CreateResources();
-    ModuleHandler::CreateModuleResources(true);
-    SceneHandler::CreateSceneResources();
-    ModuleHandler::CreateModuleResources(false);
-
-    // The playback clock starts at 0 when the demo has loaded; a rebuild after a lost device
-    // keeps it, so the picture stays with the music.
-    if (!state.loaded) {
-        state.loaded = true;
-        Timer::Restart(0.0f, 0.0f);
-        Timer::Restart(0.0f, 0.0f);
-    }
 }
 
 void DXFramework::ReleaseResources()
@@ -115,6 +122,12 @@ bool DXFramework::RebuildDevice()
     if (device->TestCooperativeLevel() == D3DERR_DEVICELOST)
         return false;
     deviceLost = false;
+    return RebuildResources();
+}
+
+bool DXFramework::RebuildResources()
+{
+    IDirect3DDevice9* device = GetDevice();
     // The scene on screen gives its targets back and takes them again after the rebuild, so the
     // pools' preparation pass finds them idle and makes no second set.
     Scene* current = SceneHandler::GetCurrent();
@@ -144,9 +157,59 @@ bool DXFramework::RebuildDevice()
     return !deviceLost;
 }
 
+void DXFramework::ReloadResources()
+{
+    // Released and made again with a reset, as after a lost device: the pools' targets are made
+    // anew too, so nothing drawn before the reload is left in them.
+    if (!GetDevice())
+        return;
+    if (!RebuildResources())
+        throw FrameworkEx("the device was lost while the resources were made again");
+    SceneHandler::LeaveCurrent();
+}
+
+void DXFramework::RemakeScene(const std::string& name)
+{
+    Scene* scene = SceneHandler::FindScene(name);
+    Scene* current = SceneHandler::GetCurrent();
+    const bool holding = scene == current && current && SceneHandler::HasEnteredScene();
+    if (holding)
+        current->ReleaseTargets();
+    scene->ReleaseResources();
+    {
+        ResourceOwnerScope owner(ResourceOwner::OfScene(name));
+        scene->CreateResources();
+    }
+    // Entered anew at the next frame, as after a seek: whatever it carried from frame to frame
+    // starts afresh.
+    SceneHandler::LeaveCurrent();
+    RequestRedraw();
+}
+
+void DXFramework::ResizeBackBuffer(unsigned width, unsigned height)
+{
+    if (width == 0 || height == 0)
+        throw FrameworkEx("the back buffer needs a width and a height above 0");
+    SetBackBufferSize(width, height);
+    presentParams.BackBufferWidth = width;
+    presentParams.BackBufferHeight = height;
+    if (!GetDevice())
+        return;
+    if (!RebuildResources())
+        throw FrameworkEx("the device was lost while it was resized");
+    SceneHandler::LeaveCurrent();
+}
+
+void DXFramework::SetOverlay(std::function<void()> drawOver)
+{
+    overlay = std::move(drawOver);
+}
+
 void DXFramework::RenderFrame()
 {
     SceneHandler::RenderCurrent();
+    if (overlay && drawOverlay)
+        overlay();
     CHECK_RESULT(GetDevice()->Present(nullptr, nullptr, nullptr, nullptr));
 }
 

@@ -44,7 +44,8 @@ int RunDemo(HINSTANCE instance, const std::string& commandLine, const DemoConfig
     try {
         framework = std::make_unique<DXFramework>(instance, commandLine, configuration.title, configuration.width,
                                                   configuration.height, configuration.fullscreen,
-                                                  configuration.endTime, configuration.showSetupDialog);
+                                                  configuration.endTime, configuration.showSetupDialog,
+                                                  configuration.archive);
         if (compose)
             compose();
         DXFramework::SetLoaderPacing(true);

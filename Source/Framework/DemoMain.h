@@ -12,6 +12,8 @@ struct DemoConfiguration {
     bool fullscreen = false;
     float endTime = 141.5f;
     bool showSetupDialog = true;
+    // The archive all content is read from.
+    std::string archive = "basefile.dat";
 };
 
 // The entry point's body: creates the host, lets `compose` register the modules and scenes,

@@ -10,6 +10,7 @@
 
 #include "DXFramework.h"
 #include "FrameworkEx.h"
+#include "ResourceOwner.h"
 
 namespace {
 
@@ -132,6 +133,23 @@ FileSys::~FileSys()
     }
 }
 
+void FileSys::Reload()
+{
+    if (instance == nullptr)
+        throw FrameworkEx("FileSys::Reload: no archive is open");
+    // Read into a directory of its own first: a damaged archive leaves the one in use as it was.
+    std::map<std::string, FILECOORDS> kept;
+    kept.swap(directory);
+    const unsigned keptLength = directoryLength;
+    try {
+        ReadDirectory();
+    } catch (...) {
+        directory.swap(kept);
+        directoryLength = keptLength;
+        throw;
+    }
+}
+
 void FileSys::ReadDirectory()
 {
     directory.clear();
@@ -170,12 +188,14 @@ void FileSys::ReadDirectory()
 
 unsigned FileSys::GetFileSize(const char* name)
 {
+    ResourceOwner::NoteRead(name);
     auto entry = directory.find(name);
     return entry == directory.end() ? 0 : entry->second.uncomp_length;
 }
 
 unsigned FileSys::ReadFile(const char* name, void* dest)
 {
+    ResourceOwner::NoteRead(name);
     auto entry = directory.find(name);
     if (entry == directory.end())
         return 0;

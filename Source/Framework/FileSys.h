@@ -21,11 +21,18 @@ public:
     FileSys(const FileSys&) = delete;
     FileSys& operator=(const FileSys&) = delete;
 
+    // Every lookup of an entry, found or not, is noted for the owner making its resources
+    // (ResourceOwner.h).
     // The entry's uncompressed length, or 0 when there is no such entry.
     static unsigned GetFileSize(const char* name);
     // Inflates the entry into dest (at least GetFileSize(name) bytes) and returns its
     // recorded length; returns 0 and touches nothing when there is no such entry.
     static unsigned ReadFile(const char* name, void* dest);
+
+    // Reads the directory again from the same file, for a tool that writes a new archive in its
+    // place (renamed over it, so that a reader never sees half a file). When the new directory
+    // cannot be read, the one read before stays and FrameworkEx is thrown.
+    static void Reload();
 
     // The directory in name order, for the tools.
     static const std::map<std::string, FILECOORDS>& GetDirectory();

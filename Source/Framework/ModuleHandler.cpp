@@ -6,6 +6,7 @@
 #include "DXFramework.h"
 #include "DXModule.h"
 #include "FrameworkEx.h"
+#include "ResourceOwner.h"
 
 namespace {
 
@@ -62,8 +63,10 @@ DXModule* ModuleHandler::FindModule(const std::string& name)
 void ModuleHandler::CreateModuleResources(bool early)
 {
     for (auto& [name, module] : modules)
-        if (module->IsInitEarly() == early)
+        if (module->IsInitEarly() == early) {
+            ResourceOwnerScope owner(ResourceOwner::OfModule(name));
             module->CreateResources();
+        }
 }
 
 void ModuleHandler::ReleaseModuleResources()

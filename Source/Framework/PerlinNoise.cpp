@@ -3,6 +3,7 @@
 #include <cmath>
 #include <utility>
 
+#include "ResourceOwner.h"
 #include "crt/CRand.h"
 
 namespace {
@@ -40,6 +41,9 @@ bool tablesPending = true;
 const PerlinNoiseTables& Tables()
 {
     if (tablesPending) {
+        // From a stream of their own: the lattice is the same whenever and wherever the first
+        // noise is asked for.
+        RandomStreamScope stream("perlin noise");
         tables.Build([] { return crt::rand(); });
         tablesPending = false;
     }

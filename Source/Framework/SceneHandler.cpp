@@ -4,6 +4,7 @@
 
 #include "DXFramework.h"
 #include "FrameworkEx.h"
+#include "ResourceOwner.h"
 #include "Scene.h"
 #include "SyncTimer.h"
 #include "sync/Device.h"
@@ -119,8 +120,10 @@ void SceneHandler::PrepareTargets()
 void SceneHandler::CreateSceneResources()
 {
     for (Scene* scene : scenes)
-        if (scene->GetName() != "LoaderBarScene")
+        if (scene->GetName() != "LoaderBarScene") {
+            ResourceOwnerScope owner(ResourceOwner::OfScene(scene->GetName()));
             scene->CreateResources();
+        }
 }
 
 void SceneHandler::ReleaseSceneResources()

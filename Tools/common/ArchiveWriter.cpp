@@ -27,7 +27,9 @@ void CheckName(const std::string& name)
     }
 }
 
-std::vector<unsigned char> Compress(const std::vector<unsigned char>& data, int level)
+} // namespace
+
+std::vector<unsigned char> ArchiveWriter::Compress(const std::vector<unsigned char>& data, int level)
 {
     uLongf length = compressBound(static_cast<uLong>(data.size()));
     std::vector<unsigned char> packed(length);
@@ -36,6 +38,8 @@ std::vector<unsigned char> Compress(const std::vector<unsigned char>& data, int 
     packed.resize(length);
     return packed;
 }
+
+namespace {
 
 std::string Record(const std::string& name, std::uint64_t start, std::size_t compressed, std::size_t uncompressed)
 {
@@ -52,7 +56,17 @@ void ArchiveWriter::Add(const std::string& name, std::vector<unsigned char> data
     CheckName(name);
     if (data.size() > 0xffffffffull)
         throw std::invalid_argument("archive entry larger than 4 GiB: " + name);
+    compressed.erase(name);
     entries[name] = std::move(data);
+}
+
+void ArchiveWriter::AddCompressed(const std::string& name, std::vector<unsigned char> stream, std::size_t uncompressedSize)
+{
+    CheckName(name);
+    if (uncompressedSize > 0xffffffffull)
+        throw std::invalid_argument("archive entry larger than 4 GiB: " + name);
+    entries.erase(name);
+    compressed[name] = Compressed{std::move(stream), uncompressedSize};
 }
 
 void ArchiveWriter::Add(const std::string& name, const std::string& data)
@@ -62,18 +76,28 @@ void ArchiveWriter::Add(const std::string& name, const std::string& data)
 
 std::vector<unsigned char> ArchiveWriter::Build(int level) const
 {
-    std::vector<std::vector<unsigned char>> packed;
-    packed.reserve(entries.size());
+    // Every entry in name order, whether added as bytes or as a stream made already; the streams
+    // made already are not copied until they go into the archive.
+    struct Packed {
+        const std::vector<unsigned char>* stream;
+        std::size_t size;
+    };
+    std::map<std::string, std::vector<unsigned char>> made;
+    std::map<std::string, Packed> packed;
+    for (const auto& [name, data] : entries) {
+        const auto& stream = made[name] = Compress(data, level);
+        packed[name] = Packed{&stream, data.size()};
+    }
+    for (const auto& [name, entry] : compressed)
+        packed[name] = Packed{&entry.stream, entry.size};
     // Every record has a fixed length, so the text part's length is known before the
     // offsets are.
     std::uint64_t textLength = 11;
-    for (const auto& [name, data] : entries) {
-        packed.push_back(Compress(data, level));
+    for (const auto& [name, entry] : packed)
         textLength += name.size() + 28;
-    }
     std::uint64_t end = textLength;
-    for (const auto& stream : packed)
-        end += stream.size();
+    for (const auto& [name, entry] : packed)
+        end += entry.stream->size();
     if (end > 0xffffffffull)
         throw std::runtime_error("archive larger than 4 GiB");
 
@@ -81,16 +105,16 @@ std::vector<unsigned char> ArchiveWriter::Build(int level) const
     std::snprintf(header, sizeof header, "0x%08lx\n", static_cast<unsigned long>(textLength));
     std::string text = header;
     std::uint64_t offset = textLength;
-    std::size_t i = 0;
-    for (const auto& [name, data] : entries) {
-        text += Record(name, offset, packed[i].size(), data.size());
-        offset += packed[i].size();
-        ++i;
+    for (const auto& [name, entry] : packed) {
+        text += Record(name, offset, entry.stream->size(), entry.size);
+        offset += entry.stream->size();
     }
 
-    std::vector<unsigned char> archive(text.begin(), text.end());
-    for (const auto& stream : packed)
-        archive.insert(archive.end(), stream.begin(), stream.end());
+    std::vector<unsigned char> archive;
+    archive.reserve(end);
+    archive.insert(archive.end(), text.begin(), text.end());
+    for (const auto& [name, entry] : packed)
+        archive.insert(archive.end(), entry.stream->begin(), entry.stream->end());
     return archive;
 }
 

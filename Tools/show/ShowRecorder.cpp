@@ -11,7 +11,6 @@
 #include "FrameworkEx.h"
 #include "SceneHandler.h"
 #include "ShowComposition.h"
-#include "crt/CRand.h"
 #include "sync/Device.h"
 #include "sync/Track.h"
 #include "win32/MessageBox.h"
@@ -34,14 +33,6 @@ void Reported(Call call)
 // Rows per second of the show's timeline: 128 beats a minute, 8 rows a beat.
 constexpr double kRowsPerSecond = 128.0 / 60.0 * 8.0;
 
-std::filesystem::path MakeFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvala-show-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot make a folder to load the show in: " + std::error_code(errno, std::generic_category()).message());
-    return pattern;
-}
-
 } // namespace
 
 ShowRecorder::ShowRecorder(const std::filesystem::path& archive, unsigned width, unsigned height, unsigned fps)
@@ -55,11 +46,6 @@ ShowRecorder::ShowRecorder(const std::filesystem::path& archive, unsigned width,
     if (!std::filesystem::is_regular_file(source))
         throw std::runtime_error("cannot read the archive \"" + archive.string() + "\"");
 
-    folder = MakeFolder();
-    std::filesystem::create_symlink(source, folder / "basefile.dat");
-    previousFolder = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
-
     // Rendered off screen even where there is a display: nothing is shown, the picture is read back.
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
@@ -68,36 +54,37 @@ ShowRecorder::ShowRecorder(const std::filesystem::path& archive, unsigned width,
         return IDOK;
     });
     try {
-        // The random draws made while loading (light clusters, sample kernels, dust) start
-        // from the sequence a new process starts with, as in the program.
-        crt::srand(1);
         Reported([&] {
             const DemoConfiguration configuration = ShowConfiguration();
             framework = std::make_unique<DXFramework>(nullptr, "", configuration.title, width, height, false,
-                                                      configuration.endTime, false);
+                                                      configuration.endTime, false,
+                                                      source.string());
             RegisterShow();
             framework->Boot();
         });
+        host = framework.get();
     } catch (...) {
         framework.reset();
         SetMessageBoxPresenter(nullptr);
-        std::error_code ignored;
-        std::filesystem::current_path(previousFolder, ignored);
-        std::filesystem::remove_all(folder, ignored);
         throw;
     }
 }
 
+ShowRecorder::ShowRecorder(DXFramework& booted, unsigned fps) : width(DXFramework::GetWidth()), height(DXFramework::GetHeight()), fps(fps), host(&booted)
+{
+    if (fps == 0)
+        throw std::runtime_error("the frame rate must be above 0");
+}
+
 ShowRecorder::~ShowRecorder()
 {
+    if (!framework)
+        return;
     try {
         framework.reset();
     } catch (...) {
     }
     SetMessageBoxPresenter(nullptr);
-    std::error_code ignored;
-    std::filesystem::current_path(previousFolder, ignored);
-    std::filesystem::remove_all(folder, ignored);
 }
 
 long ShowRecorder::FrameAt(double seconds) const
@@ -152,7 +139,7 @@ void ShowRecorder::Draw(long frame, std::vector<unsigned char>& bgra)
     bool read = false;
     // A lost device is rebuilt by the host; the frame is then drawn again.
     for (int attempt = 0; attempt < 3 && !read; ++attempt)
-        Reported([&] { read = framework->RenderFrameAt(TimeOf(frame), bgra, w, h); });
+        Reported([&] { read = host->RenderFrameAt(TimeOf(frame), bgra, w, h); });
     if (!read)
         throw std::runtime_error("frame " + std::to_string(frame) + " could not be read back");
     if (w != width || h != height)

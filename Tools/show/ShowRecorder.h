@@ -24,10 +24,12 @@ public:
     static constexpr long kWarmUpFrames = 32;
 
     // Boots the show from `archive` at width x height (the picture is letterboxed to 16:9 inside
-    // it). Loading runs in a folder of its own where the archive is "basefile.dat"; the process's
-    // working folder is that folder while the recorder lives, so make paths absolute first.
+    // it). The working folder is left as it is.
     // Failures throw std::runtime_error with the host's message.
     ShowRecorder(const std::filesystem::path& archive, unsigned width, unsigned height, unsigned fps);
+    // The same frames from a host that is booted already and stays the caller's, at its present
+    // back-buffer size (the host's message boxes are not collected).
+    ShowRecorder(DXFramework& host, unsigned fps);
     ~ShowRecorder();
     ShowRecorder(const ShowRecorder&) = delete;
     ShowRecorder& operator=(const ShowRecorder&) = delete;
@@ -59,8 +61,7 @@ private:
     unsigned height;
     unsigned fps;
     long last = -1; // the frame drawn last; -1 before the first
-    std::filesystem::path previousFolder;
-    std::filesystem::path folder;
     std::vector<std::string> boxes;
-    std::unique_ptr<DXFramework> framework;
+    std::unique_ptr<DXFramework> framework; // null when the host is the caller's
+    DXFramework* host = nullptr;
 };
