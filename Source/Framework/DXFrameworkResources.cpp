@@ -54,7 +54,8 @@ void DXFramework::CreateResources()
 void DXFramework::CreateHostResources()
 {
     FrameworkState& state = State();
-    ResourceOwnerScope owner(ResourceOwner::kHost);
+    // The host's draws (the noise vectors) start where a new process starts.
+    ResourceOwnerScope owner(ResourceOwner::kHost, 1u);
     IDirect3DDevice9* device = GetDevice();
     device->GetRenderTarget(0, &state.backBuffer);
 

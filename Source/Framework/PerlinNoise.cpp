@@ -41,9 +41,9 @@ bool tablesPending = true;
 const PerlinNoiseTables& Tables()
 {
     if (tablesPending) {
-        // From a stream of their own: the lattice is the same whenever and wherever the first
-        // noise is asked for.
-        RandomStreamScope stream("perlin noise");
+        // From a stream of their own, which starts where a new process starts: the lattice is the
+        // same whenever and wherever the first noise is asked for.
+        RandomStreamScope stream(1u);
         tables.Build([] { return crt::rand(); });
         tablesPending = false;
     }

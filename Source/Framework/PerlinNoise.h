@@ -3,8 +3,8 @@
 
 // Ken Perlin's classic gradient noise in one, two and three dimensions, and fractal sums of
 // it. The functions share process-wide lattice tables that the first noise call builds from
-// crt::rand() on a random stream of their own ("perlin noise"), so they are the same whoever
-// asks first and whatever was drawn before. Main thread only.
+// crt::rand() on a random stream of their own (from seed 1, where a new process starts), so they
+// are the same whoever asks first and whatever was drawn before. Main thread only.
 
 // Gradient noise, roughly in [-1, 1] and 0 at every integer lattice point.
 float Noise1(float x);

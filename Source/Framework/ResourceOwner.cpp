@@ -24,12 +24,19 @@ RandomStreamScope::RandomStreamScope(const std::string& stream) : previous(crt::
     crt::srand(ResourceOwner::SeedOf(stream));
 }
 
+RandomStreamScope::RandomStreamScope(std::uint32_t seed) : previous(crt::randstate())
+{
+    crt::srand(seed);
+}
+
 RandomStreamScope::~RandomStreamScope()
 {
     crt::srand(previous);
 }
 
-ResourceOwnerScope::ResourceOwnerScope(std::string owner) : stream(owner)
+ResourceOwnerScope::ResourceOwnerScope(std::string owner) : ResourceOwnerScope(owner, ResourceOwner::SeedOf(owner)) {}
+
+ResourceOwnerScope::ResourceOwnerScope(std::string owner, std::uint32_t seed) : stream(seed)
 {
     // An owner made again starts from nothing: what it reads now is what it depends on.
     Owners().reads[owner].clear();

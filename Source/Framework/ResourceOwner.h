@@ -15,11 +15,13 @@ class ResourceOwnerScope;
 
 // A random sequence of its own while the scope lives: crt::rand starts from a seed of the
 // stream's name, and the sequence in use before goes on exactly where it was once the scope
-// closes. For draws made outside an owner's resources (a scene's light layout made with the scene,
-// the noise's lattice), so that they never depend on what was drawn before them.
+// closes. For draws made outside an owner's resources (the scenes' light layouts made with the
+// scenes, the noise's lattice), so that they never depend on what was drawn before them.
 class RandomStreamScope {
 public:
     explicit RandomStreamScope(const std::string& stream);
+    // A stream that starts from this seed (1: where a new process starts).
+    explicit RandomStreamScope(std::uint32_t seed);
     ~RandomStreamScope();
     RandomStreamScope(const RandomStreamScope&) = delete;
     RandomStreamScope& operator=(const RandomStreamScope&) = delete;
@@ -31,6 +33,8 @@ private:
 class ResourceOwnerScope {
 public:
     explicit ResourceOwnerScope(std::string owner);
+    // An owner whose stream starts from this seed instead of one of its name.
+    ResourceOwnerScope(std::string owner, std::uint32_t seed);
     ~ResourceOwnerScope();
     ResourceOwnerScope(const ResourceOwnerScope&) = delete;
     ResourceOwnerScope& operator=(const ResourceOwnerScope&) = delete;

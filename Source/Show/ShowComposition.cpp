@@ -1,6 +1,7 @@
 #include "ShowComposition.h"
 
 #include "ModuleHandler.h"
+#include "ResourceOwner.h"
 #include "SceneHandler.h"
 
 #include "DeferredLighting/DeferredLighting.h"
@@ -54,6 +55,10 @@ constexpr ShowScene kScenes[] = {
 
 void RegisterShow()
 {
+    // The scenes lay out their light clusters as they are made, one after the other in the order
+    // below, from a sequence that starts where a new process starts: the same layouts in the
+    // program, in the tools and in the studio, whatever ran before.
+    RandomStreamScope layouts(1u);
     ModuleHandler::AddModule(new PostEffects("PostFX"));
     ModuleHandler::AddModule(new DeferredLighting("DefLight"));
     ModuleHandler::AddModule(new Floor("Floor"));

@@ -9,6 +9,7 @@
 
 #include "DXFramework.h"
 #include "FrameworkEx.h"
+#include "HostFailures.h"
 #include "SceneHandler.h"
 #include "ShowComposition.h"
 #include "sync/Device.h"
@@ -16,19 +17,6 @@
 #include "win32/MessageBox.h"
 
 namespace {
-
-// The host's failures as the standard exception the tools report.
-template <typename Call>
-void Reported(Call call)
-{
-    try {
-        call();
-    } catch (const FrameworkEx& e) {
-        throw std::runtime_error(e.GetMessage());
-    } catch (const FrameworkSupportFailed& e) {
-        throw std::runtime_error(e.GetMessage());
-    }
-}
 
 // Rows per second of the show's timeline: 128 beats a minute, 8 rows a beat.
 constexpr double kRowsPerSecond = 128.0 / 60.0 * 8.0;

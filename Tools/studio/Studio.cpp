@@ -3,7 +3,6 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,128 +12,35 @@
 #include <stdexcept>
 
 #include "BASSPlayer.h"
-#include "CamHandler.h"
-#include "Camera.h"
 #include "DXFramework.h"
 #include "FileSys.h"
 #include "FrameworkEx.h"
 #include "ResourceOwner.h"
-#include "Scene.h"
 #include "SceneHandler.h"
 #include "ShowComposition.h"
-#include "KeyHandler.h"
-#include "audio/bass.h"
+#include "StudioTimeline.h"
 #include "common/ToolOptions.h"
-#include "image/PngFile.h"
-#include "show/ShowRecorder.h"
+#include "show/HostFailures.h"
 #include "sync/PlayerDevice.h"
-#include "sync/Track.h"
 #include "win32/MessageBox.h"
-#include "win32/VirtualKey.h"
 #include "win32/WindowHandle.h"
 #include "win32/WinUser.h"
+
+// The studio's life: its options and work folder, the script's lines, the content watched, built
+// and swapped in, and the frame loop. The clock, the frames and the input are in
+// StudioTransport.cpp, the script's commands in StudioCommands.cpp.
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The show's timeline: 128 beats a minute, 8 rows a beat, 4 beats a bar.
-constexpr double kRowsPerSecond = 128.0 / 60.0 * 8.0;
-constexpr long kRowsPerBeat = 8;
-constexpr long kRowsPerBar = 32;
-// The rate `shot` draws at, as `orvala-tool frame` does by default.
-constexpr unsigned kShotFps = 60;
-// How long a grain of the tune sounds while scrubbing or stepping.
-constexpr double kGrainSeconds = 0.08;
-// The music is resynced when it drifts from the picture by more than this.
-constexpr double kMusicTolerance = 1.0 / 60.0;
-
-double Now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double ParseSecondsWord(const std::string& text, const std::string& what)
-{
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value))
-        throw ToolUsageError{what + " takes a number of seconds, not \"" + text + "\""};
-    return value;
-}
-
-const ToolOption kSizeOption = ToolOption::Size("--size", 16, 8192);
-
 const std::vector<ToolOption>& StudioOptionTable()
 {
     static const std::vector<ToolOption> table = {
         ToolOption::Text("--content", "DIR"), ToolOption::Number("--at", 0.0, kShowEndTime).Shown("S"),
-        ToolOption::Number("--loop", 0.0, kShowEndTime).Takes(2).Shown("A B"), kSizeOption,
+        ToolOption::Number("--loop", 0.0, kShowEndTime).Takes(2).Shown("A B"), kStudioSizeOption,
         ToolOption::Text("--script", "FILE|-")};
     return table;
-}
-
-std::string JsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default:
-            if (c < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonNumber(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6g", value);
-    return text;
-}
-
-// The source lines around `line` of a file, numbered, for the error panel.
-std::vector<std::string> LinesAround(const fs::path& file, unsigned line)
-{
-    std::vector<std::string> around;
-    if (line == 0)
-        return around;
-    std::ifstream in(file);
-    std::string text;
-    for (unsigned n = 1; std::getline(in, text); ++n) {
-        if (n + 2 < line)
-            continue;
-        if (n > line + 2)
-            break;
-        char number[16];
-        std::snprintf(number, sizeof number, "%c%4u | ", n == line ? '>' : ' ', n);
-        around.push_back(number + text);
-    }
-    return around;
-}
-
-// The failure of something the host made, as the tools word it.
-template <typename Call>
-void AsRuntimeError(Call call)
-{
-    try {
-        call();
-    } catch (const FrameworkEx& e) {
-        throw std::runtime_error(e.GetMessage());
-    } catch (const FrameworkSupportFailed& e) {
-        throw std::runtime_error(e.GetMessage());
-    }
 }
 
 const std::vector<std::string> kHelp = {
@@ -276,7 +182,7 @@ Studio::Studio(StudioOptions chosen)
     watcher = std::make_unique<ContentWatcher>(options.content);
     attemptedSources = ContentSources(options.content);
     attemptedFingerprint = FingerprintOf(attemptedSources);
-    ContentBuild::Outcome first = build.Run();
+    ContentBuild::Outcome first = build.Run(attemptedSources);
     if (!first.ok) {
         for (const ContentDiagnostic& d : first.diagnostics)
             std::fprintf(stderr, "%s\n", d.Text().c_str());
@@ -299,7 +205,7 @@ Studio::Studio(StudioOptions chosen)
         }
         return IDOK;
     });
-    AsRuntimeError([&] {
+    Reported([&] {
         const DemoConfiguration configuration = ShowConfiguration();
         framework = std::make_unique<DXFramework>(nullptr, "", "Orvala Studio", options.width, options.height, false,
                                                   configuration.endTime, false, archive.string());
@@ -418,7 +324,7 @@ void Studio::StartBuild(bool force)
     if (!force && fingerprint == attemptedFingerprint)
         return;
     if (changeSeen < 0.0)
-        changeSeen = Now();
+        changeSeen = SteadySeconds();
     // Files that the rules may stop making go only when files come or go, or a list of what is
     // made (meshes, textures, accents, a scene's curves) changes: then the staging folder is
     // pruned too, which otherwise would cost every save its time.
@@ -435,9 +341,9 @@ void Studio::StartBuild(bool force)
     // What changed since the last build began (a mend after a failure names the file mended).
     if (!force)
         pendingWhat = ChangedSources(attemptedSources, sources);
-    attemptedSources = std::move(sources);
+    attemptedSources = sources;
     attemptedFingerprint = fingerprint;
-    build.Start(std::move(fingerprint), prune ? "stage" : "outputs");
+    build.Start(std::move(sources), prune ? "stage" : "outputs");
 }
 
 void Studio::FinishBuild(ContentBuild::Outcome outcome)
@@ -453,15 +359,15 @@ void Studio::FinishBuild(ContentBuild::Outcome outcome)
     } else {
         buildFailed = false;
         try {
-            const double packing = Now();
+            const double packing = SteadySeconds();
             StageArchive::Result packed = stageArchive.Pack(build.Stage());
-            packMs = (Now() - packing) * 1000.0;
+            packMs = (SteadySeconds() - packing) * 1000.0;
             Apply(std::move(packed));
         } catch (const std::exception& e) {
             Fail({{what, 0, e.what()}});
         }
     }
-    lastReload.ms = (Now() - changeSeen) * 1000.0;
+    lastReload.ms = (SteadySeconds() - changeSeen) * 1000.0;
     changeSeen = -1.0;
     std::fprintf(stderr, "orvala-studio: reload of %s: %s, %.0f ms (building %.0f, packing %.0f, swapping %.0f)\n",
                  what.c_str(), lastReload.ok ? "ok" : "failed", lastReload.ms, outcome.seconds * 1000.0, packMs,
@@ -511,12 +417,12 @@ void Studio::Apply(StageArchive::Result packed)
         builtSources = attemptedSources;
         return;
     }
-    const double swapping = Now();
+    const double swapping = SteadySeconds();
     std::vector<unsigned char> previous = std::move(currentArchive);
     currentArchive = std::move(packed.archive);
     WriteArchive(currentArchive);
     try {
-        AsRuntimeError([&] {
+        Reported([&] {
             FileSys::Reload();
             ApplyEntries(packed.changed, false);
         });
@@ -529,7 +435,7 @@ void Studio::Apply(StageArchive::Result packed)
         stageArchive.Forget(packed.changed);
         currentArchive = std::move(previous);
         WriteArchive(currentArchive);
-        AsRuntimeError([&] {
+        Reported([&] {
             FileSys::Reload();
             ApplyEntries(packed.changed, true);
         });
@@ -539,7 +445,7 @@ void Studio::Apply(StageArchive::Result packed)
     builtSources = attemptedSources;
     ++contentVersion;
     ReadSections();
-    swapMs = (Now() - swapping) * 1000.0;
+    swapMs = (SteadySeconds() - swapping) * 1000.0;
 }
 
 void Studio::ApplyEntries(const std::set<std::string>& changed, bool everything)
@@ -597,517 +503,13 @@ bool Studio::ReloadSettled()
     return FingerprintOf(ContentSources(options.content)) == attemptedFingerprint;
 }
 
-// ---- Transport ----
-
-double Studio::Row() const
-{
-    return std::max(0.0, time) * kRowsPerSecond;
-}
-
-void Studio::StartMusic()
-{
-    try {
-        BASSPlayer::OpenOutput();
-        BASSPlayer::Init("Data\\tune.ogg", SOUNDTYPE_STREAM);
-        BASSPlayer::Play();
-        BASSPlayer::Pause();
-        musicOn = true;
-    } catch (const FrameworkEx& e) {
-        std::fprintf(stderr, "orvala-studio: no music: %s\n", e.GetMessage().c_str());
-        musicOn = false;
-    }
-}
-
-void Studio::SyncMusic(bool force)
-{
-    if (!musicOn)
-        return;
-    const HSTREAM stream = BASSPlayer::GetStream();
-    const bool audible = playing && speed == 1.0;
-    if (!audible) {
-        if (grainEnd < 0.0 || Now() >= grainEnd) {
-            BASS_ChannelPause(stream);
-            grainEnd = -1.0;
-        }
-        return;
-    }
-    const double heard = BASS_ChannelBytes2Seconds(stream, BASS_ChannelGetPosition(stream, BASS_POS_BYTE));
-    if (force || BASS_ChannelIsActive(stream) != BASS_ACTIVE_PLAYING || std::fabs(heard - time) > kMusicTolerance)
-        BASSPlayer::Resume(static_cast<float>(time));
-}
-
-void Studio::Seek(double seconds, bool grain)
-{
-    time = std::clamp(seconds, 0.0, static_cast<double>(kShowEndTime));
-    SceneHandler::LeaveCurrent();
-    dirty = true;
-    if (grain && musicOn && !(playing && speed == 1.0)) {
-        // A short grain of the tune at the new place, as video editors do while scrubbing.
-        BASSPlayer::Resume(static_cast<float>(time));
-        grainEnd = Now() + kGrainSeconds;
-    }
-    SyncMusic(true);
-}
-
-void Studio::Step(long rows)
-{
-    // To the next line of the grid in that direction: a beat, a bar or a row.
-    const long unit = std::labs(rows);
-    const double row = Row();
-    double target;
-    if (rows > 0)
-        target = (std::floor(row / unit + 1e-6) + 1.0) * unit;
-    else
-        target = (std::ceil(row / unit - 1e-6) - 1.0) * unit;
-    Seek(target / kRowsPerSecond, true);
-}
-
-void Studio::SetSpeed(double value)
-{
-    speed = std::clamp(value, 0.25, 4.0);
-    SyncMusic(true);
-}
-
-void Studio::Advance(double wallSeconds)
-{
-    if (!playing)
-        return;
-    double next = time + wallSeconds * speed;
-    if (musicOn && speed == 1.0) {
-        // At 1x the music is the clock.
-        const HSTREAM stream = BASSPlayer::GetStream();
-        if (BASS_ChannelIsActive(stream) == BASS_ACTIVE_PLAYING) {
-            const double heard = BASS_ChannelBytes2Seconds(stream, BASS_ChannelGetPosition(stream, BASS_POS_BYTE));
-            if (std::fabs(heard - next) < 0.25)
-                next = heard;
-        }
-    }
-    if (loop && !loopStartOnly && next >= loopEnd) {
-        Seek(loopStart, false);
-        return;
-    }
-    if (next >= kShowEndTime) {
-        time = kShowEndTime;
-        playing = false;
-        SyncMusic(true);
-    } else {
-        time = next;
-    }
-    dirty = true;
-}
-
-// ---- Frames ----
-
-std::string Studio::SectionAt(double seconds) const
-{
-    std::string name;
-    for (const OverlayModel::Section& section : sections)
-        if (seconds >= section.start)
-            name = section.name;
-    return name;
-}
-
-std::string Studio::CameraName() const
-{
-    Scene* scene = SceneHandler::GetCurrent();
-    if (!scene || !scene->GetCamHandler())
-        return "";
-    const Camera* active = scene->GetCamHandler()->GetActiveCamera();
-    for (const auto& [name, camera] : scene->GetCamHandler()->GetCameras())
-        if (camera.get() == active)
-            return name;
-    return "";
-}
-
-void Studio::FillOverlay()
-{
-    model.length = kShowEndTime;
-    model.sections = sections;
-    model.bars.clear();
-    for (long row = 0; row / kRowsPerSecond < kShowEndTime; row += kRowsPerBar)
-        model.bars.push_back(row / kRowsPerSecond);
-    model.sceneSwitches.clear();
-    auto* device = static_cast<sync::PlayerDevice*>(DXFramework::GetSyncDevice());
-    const sync::Track& sceneTrack = device->getTrack("Scene");
-    float previous = 0.0f;
-    bool first = true;
-    for (const auto& [row, key] : sceneTrack.getKeyFrames()) {
-        if (!first && static_cast<long>(key.value) != static_cast<long>(previous))
-            model.sceneSwitches.push_back(row / kRowsPerSecond);
-        previous = key.value;
-        first = false;
-    }
-    model.loop = loop || loopStartOnly;
-    model.loopStartOnly = loopStartOnly;
-    model.loopStart = loopStart;
-    model.loopEnd = loopEnd;
-    model.time = time;
-    const long row = static_cast<long>(std::floor(Row() + 1e-6));
-    const int minutes = static_cast<int>(time / 60.0);
-    const double seconds = time - minutes * 60.0;
-    char clock[96];
-    std::snprintf(clock, sizeof clock, "%02d:%05.2f   bar %ld.%ld.%ld   %s", minutes, seconds, row / kRowsPerBar + 1,
-                  row % kRowsPerBar / kRowsPerBeat + 1, row % kRowsPerBeat + 1, SectionAt(time).c_str());
-    model.clock = clock;
-    char transport[64];
-    if (!playing)
-        std::snprintf(transport, sizeof transport, "paused");
-    else if (speed == 1.0)
-        std::snprintf(transport, sizeof transport, "playing 1x");
-    else
-        std::snprintf(transport, sizeof transport, "playing %gx (silent)", speed);
-    model.transport = transport;
-    model.scene = SceneHandler::GetCurrent() ? SceneHandler::GetCurrent()->GetName() : "";
-    model.camera = CameraName();
-    model.tracks.clear();
-    const auto& data = device->getData();
-    for (unsigned i = 0; i < data.getTrackCount(); ++i) {
-        const sync::Track* track = data.getTrack(i);
-        model.tracks.emplace_back(track->getName(), track->getValue(static_cast<float>(Row())));
-    }
-    model.frameMs = frameMs;
-    model.reloadOk = lastReload.ok;
-    model.errors.clear();
-    if (!lastReload.happened) {
-        model.reload = "content version " + std::to_string(contentVersion) + ", watching " + options.content.string();
-    } else {
-        char line[512];
-        std::snprintf(line, sizeof line, "last reload: %s, %.0f ms, %s", lastReload.what.c_str(), lastReload.ms,
-                      lastReload.ok ? "ok" : "failed");
-        model.reload = line;
-        for (const ContentDiagnostic& d : lastReload.errors) {
-            OverlayModel::Error error;
-            error.where = d.file + (d.line > 0 ? ":" + std::to_string(d.line) : std::string());
-            error.message = d.message;
-            fs::path file = d.file;
-            if (file.is_relative())
-                file = options.content / file;
-            error.lines = LinesAround(file, d.line);
-            model.errors.push_back(std::move(error));
-        }
-    }
-}
-
-void Studio::DrawFrame()
-{
-    const double started = Now();
-    try {
-        AsRuntimeError([&] { framework->DrawFrameAt(static_cast<float>(time)); });
-        KeyHandler::Update();
-    } catch (const std::exception& e) {
-        // A frame that cannot be drawn never ends the studio: the error is shown and the next
-        // good save or seek tries again.
-        if (lastReload.ok || lastReload.errors.empty() || lastReload.errors.front().message != e.what()) {
-            lastReload.happened = true;
-            lastReload.ok = false;
-            lastReload.what = "drawing the frame";
-            Fail({{"", 0, e.what()}});
-        }
-    }
-    frameMs = (Now() - started) * 1000.0;
-    lastOverlayDraw = Now();
-    dirty = false;
-}
-
-// ---- Input ----
-
-bool Studio::PumpMessages()
-{
-    MSG msg{};
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT)
-            return false;
-        switch (msg.message) {
-        case WM_KEYDOWN:
-            OnKey(static_cast<unsigned>(msg.wParam));
-            break;
-        case WM_LBUTTONDOWN:
-            OnMouse(static_cast<std::int16_t>(LOWORD(msg.lParam)), static_cast<std::int16_t>(HIWORD(msg.lParam)), true);
-            break;
-        case WM_MOUSEMOVE:
-            if (scrubbing && (msg.wParam & MK_LBUTTON))
-                OnMouse(static_cast<std::int16_t>(LOWORD(msg.lParam)), static_cast<std::int16_t>(HIWORD(msg.lParam)),
-                        false);
-            break;
-        case WM_LBUTTONUP:
-            scrubbing = false;
-            break;
-        case WM_SIZE:
-            if (msg.wParam != SIZE_MINIMIZED && LOWORD(msg.lParam) > 0 && HIWORD(msg.lParam) > 0) {
-                pendingWidth = LOWORD(msg.lParam);
-                pendingHeight = HIWORD(msg.lParam);
-            }
-            break;
-        default:
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return true;
-}
-
-void Studio::OnKey(unsigned key)
-{
-    const SDL_Keymod mods = SDL_GetModState();
-    const long step = (mods & KMOD_CTRL) ? 1 : (mods & KMOD_SHIFT) ? kRowsPerBar : kRowsPerBeat;
-    const long row = static_cast<long>(std::lround(Row()));
-    dirty = true;
-    switch (key) {
-    case VK_SPACE:
-        playing = !playing;
-        if (playing && time >= kShowEndTime)
-            time = 0.0;
-        SyncMusic(true);
-        break;
-    case VK_LEFT: Step(-step); break;
-    case VK_RIGHT: Step(step); break;
-    case VK_PRIOR:
-    case VK_NEXT: {
-        double target = key == VK_NEXT ? kShowEndTime : 0.0;
-        for (const OverlayModel::Section& section : sections) {
-            if (key == VK_NEXT && section.start > time + 1e-6)
-                target = std::min(target, section.start);
-            if (key == VK_PRIOR && section.start < time - 0.5)
-                target = std::max(target, section.start);
-        }
-        Seek(target, true);
-        break;
-    }
-    case VK_HOME: Seek(0.0, true); break;
-    case 'B': {
-        const double at = row / kRowsPerSecond;
-        if ((loop || loopStartOnly) && std::fabs(loopStart - at) < 1e-6) {
-            loop = loopStartOnly = false; // B twice at the same row clears the loop
-        } else {
-            loopStart = at;
-            loopStartOnly = !(loop && loopEnd > at);
-            loop = !loopStartOnly;
-        }
-        break;
-    }
-    case 'N': {
-        const double at = row / kRowsPerSecond;
-        if (at > loopStart) {
-            loopEnd = at;
-            loop = true;
-            loopStartOnly = false;
-        }
-        break;
-    }
-    case VK_OEM_MINUS:
-    case VK_SUBTRACT: SetSpeed(speed / 2.0); break;
-    case VK_OEM_PLUS:
-    case VK_ADD: SetSpeed(speed * 2.0); break;
-    case '0': SetSpeed(1.0); break;
-    case VK_TAB: model.visible = !model.visible; break;
-    case VK_F1: model.help = !model.help; break;
-    case VK_F5:
-        changeSeen = Now();
-        stageArchive.ForgetAll();
-        everythingAsked = true;
-        StartBuild(true);
-        break;
-    default: break;
-    }
-}
-
-void Studio::OnMouse(int x, int y, bool down)
-{
-    double at = 0.0;
-    if (!model.visible || !StudioOverlay::StripTime(model, DXFramework::GetWidth(), DXFramework::GetHeight(), x, y, at)) {
-        if (!scrubbing)
-            return;
-        // Dragging beyond the strip keeps scrubbing along it.
-        StudioOverlay::StripTime(model, DXFramework::GetWidth(), DXFramework::GetHeight(), x,
-                                 static_cast<int>(DXFramework::GetHeight()) - 2, at);
-    }
-    if (down)
-        scrubbing = true;
-    Seek(at, true);
-}
-
-// ---- Commands ----
-
-bool Studio::RunCommand(const std::string& line, unsigned number)
-{
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string word; in >> word;)
-        words.push_back(word);
-    if (words.empty() || words[0][0] == '#')
-        return true;
-    const std::string command = words[0];
-    const std::vector<std::string> rest(words.begin() + 1, words.end());
-    const auto expect = [&](std::size_t count) {
-        if (rest.size() != count)
-            throw ToolUsageError{command + " takes " + std::to_string(count) + (count == 1 ? " value" : " values")};
-    };
-    try {
-        if (command == "at") {
-            expect(1);
-            const double seconds = ParseSecondsWord(rest[0], "at");
-            if (seconds < 0.0 || seconds > kShowEndTime)
-                throw ToolUsageError{"the time must lie within the show, 0 to 141.5 seconds"};
-            Seek(seconds, false);
-        } else if (command == "play") {
-            expect(0);
-            playing = true;
-            SyncMusic(true);
-        } else if (command == "pause") {
-            expect(0);
-            playing = false;
-            SyncMusic(true);
-        } else if (command == "speed") {
-            expect(1);
-            const double value = ParseSecondsWord(rest[0], "speed");
-            if (value < 0.25 || value > 4.0)
-                throw ToolUsageError{"speed takes a factor from 0.25 to 4, not \"" + rest[0] + "\""};
-            SetSpeed(value);
-        } else if (command == "loop") {
-            if (rest.size() == 1 && rest[0] == "off") {
-                loop = loopStartOnly = false;
-            } else {
-                expect(2);
-                const double a = ParseSecondsWord(rest[0], "loop");
-                const double b = ParseSecondsWord(rest[1], "loop");
-                if (!(a >= 0.0 && a < b && b <= kShowEndTime))
-                    throw ToolUsageError{"loop needs a start before its end, within 0 to 141.5 seconds"};
-                loop = true;
-                loopStartOnly = false;
-                loopStart = a;
-                loopEnd = b;
-            }
-        } else if (command == "wait-reload") {
-            expect(0);
-            waitingReload = true;
-        } else if (command == "shot") {
-            const ToolArguments parsed(rest, {kSizeOption});
-            if (parsed.Operands().size() != 1)
-                throw ToolUsageError{"shot takes a file name and, if wanted, --size WxH"};
-            const ToolSize size = parsed.Size("--size", {DXFramework::GetWidth(), DXFramework::GetHeight()});
-            Shot(parsed.Operands()[0], size.width, size.height);
-        } else if (command == "pack") {
-            expect(1);
-            Pack(rest[0]);
-        } else if (command == "status") {
-            expect(1);
-            Status(rest[0]);
-        } else if (command == "quit") {
-            expect(0);
-            quit = true;
-        } else {
-            throw ToolUsageError{"unknown command \"" + command +
-                                 "\" (at, play, pause, speed, loop, wait-reload, shot, pack, status, quit)"};
-        }
-    } catch (const ToolUsageError& e) {
-        std::fprintf(stderr, "%s:%u: error: %s\n", script->Name().c_str(), number, e.message.c_str());
-        return false;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "%s:%u: error: %s\n", script->Name().c_str(), number, e.what());
-        return false;
-    }
-    return true;
-}
-
-void Studio::Shot(const fs::path& file, unsigned width, unsigned height)
-{
-    const unsigned liveWidth = DXFramework::GetWidth();
-    const unsigned liveHeight = DXFramework::GetHeight();
-    const bool resize = width != liveWidth || height != liveHeight;
-    std::vector<unsigned char> bgra;
-    AsRuntimeError([&] {
-        if (resize) {
-            overlay.Release();
-            framework->ResizeBackBuffer(width, height);
-        }
-        // The frame a capture at 60 fps shows at this time, after the same warm-up `frame` draws.
-        ShowRecorder frames(*framework, kShotFps);
-        frames.Render(frames.FrameAt(time), bgra);
-        if (resize) {
-            overlay.Release();
-            framework->ResizeBackBuffer(liveWidth, liveHeight);
-        }
-    });
-    SceneHandler::LeaveCurrent();
-    dirty = true;
-    if (!WritePngBGRA(file.string(), bgra.data(), width, height, width * 4))
-        throw std::runtime_error("cannot write \"" + file.string() + "\"");
-}
-
-void Studio::Pack(const fs::path& file)
-{
-    if (buildFailed)
-        throw std::runtime_error("the sources do not build (" +
-                                 (lastReload.errors.empty() ? std::string("see the last reload")
-                                                            : lastReload.errors.front().Text()) +
-                                 "); there is no archive of them");
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(currentArchive.data()), static_cast<std::streamsize>(currentArchive.size()));
-    if (!out)
-        throw std::runtime_error("cannot write \"" + file.string() + "\"");
-}
-
-void Studio::Status(const fs::path& file)
-{
-    const long row = static_cast<long>(std::floor(Row() + 1e-6));
-    std::string json = "{\n";
-    json += "  \"time\": " + JsonNumber(time) + ",\n";
-    json += "  \"row\": " + std::to_string(row) + ",\n";
-    json += "  \"bar\": " + std::to_string(row / kRowsPerBar + 1) + ",\n";
-    json += "  \"beat\": " + std::to_string(row % kRowsPerBar / kRowsPerBeat + 1) + ",\n";
-    json += "  \"section\": " + JsonString(SectionAt(time)) + ",\n";
-    // The scene the track "Scene" selects now (truncated, an index out of range shows scene 0, as
-    // the scene handler does), whether or not a frame was drawn since.
-    const float selected = DXFramework::GetSyncDevice()->getTrack("Scene").getValue(static_cast<float>(Row()));
-    const auto index = static_cast<unsigned>(static_cast<long long>(selected));
-    const std::vector<std::string>& names = ShowSceneNames();
-    json += "  \"scene\": " + JsonString(names.at(index < names.size() ? index : 0u)) + ",\n";
-    json += "  \"camera\": " + JsonString(CameraName()) + ",\n";
-    json += std::string("  \"paused\": ") + (playing ? "false" : "true") + ",\n";
-    json += "  \"speed\": " + JsonNumber(speed) + ",\n";
-    if (loop && !loopStartOnly)
-        json += "  \"loop\": {\"start\": " + JsonNumber(loopStart) + ", \"end\": " + JsonNumber(loopEnd) + "},\n";
-    else
-        json += "  \"loop\": null,\n";
-    json += "  \"content_version\": " + std::to_string(contentVersion) + ",\n";
-    // The frames drawn since the last status: how many, their median and their worst time.
-    std::vector<double> times = frameTimes;
-    frameTimes.clear();
-    std::sort(times.begin(), times.end());
-    json += "  \"frames\": {\"count\": " + std::to_string(times.size()) + ", \"median_ms\": " +
-            JsonNumber(times.empty() ? 0.0 : times[times.size() / 2]) +
-            ", \"worst_ms\": " + JsonNumber(times.empty() ? 0.0 : times.back()) + "},\n";
-    if (!lastReload.happened) {
-        json += "  \"last_reload\": null\n";
-    } else {
-        json += "  \"last_reload\": {\"what\": " + JsonString(lastReload.what) + ", \"ms\": " +
-                JsonNumber(std::round(lastReload.ms)) + ", \"ok\": " + (lastReload.ok ? "true" : "false");
-        if (!lastReload.ok && !lastReload.errors.empty()) {
-            const ContentDiagnostic& error = lastReload.errors.front();
-            json += ", \"error\": {\"file\": " + JsonString(error.file) + ", \"line\": " + std::to_string(error.line) +
-                    ", \"message\": " + JsonString(error.message) + "}";
-        }
-        json += "}\n";
-    }
-    json += "}\n";
-    const fs::path next = file.string() + ".new";
-    {
-        std::ofstream out(next, std::ios::trunc);
-        out << json;
-        if (!out)
-            throw std::runtime_error("cannot write \"" + file.string() + "\"");
-    }
-    fs::rename(next, file);
-}
-
 // ---- The loop ----
 
 int Studio::Run()
 {
-    double last = Now();
+    double last = SteadySeconds();
     while (!quit) {
-        const double iteration = Now();
+        const double iteration = SteadySeconds();
         const double drawnBefore = lastOverlayDraw;
         if (!PumpMessages())
             break;
@@ -1120,7 +522,7 @@ int Studio::Run()
         }
         if (pendingWidth != 0 && (pendingWidth != DXFramework::GetWidth() || pendingHeight != DXFramework::GetHeight())) {
             overlay.Release();
-            AsRuntimeError([&] { framework->ResizeBackBuffer(pendingWidth, pendingHeight); });
+            Reported([&] { framework->ResizeBackBuffer(pendingWidth, pendingHeight); });
             dirty = true;
         }
         pendingWidth = pendingHeight = 0;
@@ -1142,7 +544,7 @@ int Studio::Run()
                 break;
         }
 
-        const double now = Now();
+        const double now = SteadySeconds();
         Advance(now - last);
         last = now;
         SyncMusic(false);
@@ -1154,7 +556,7 @@ int Studio::Run()
             DrawFrame();
         // A frame's time is the whole pass that drew it, a reload swapped in on the way included.
         if (lastOverlayDraw != drawnBefore)
-            frameTimes.push_back((Now() - iteration) * 1000.0);
+            frameTimes.push_back((SteadySeconds() - iteration) * 1000.0);
         else
             SDL_Delay(options.headless ? 1 : 5);
     }

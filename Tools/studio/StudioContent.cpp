@@ -16,6 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "StudioTimeline.h"
 #include "common/ArchiveWriter.h"
 
 extern char** environ;
@@ -23,11 +24,6 @@ extern char** environ;
 namespace fs = std::filesystem;
 
 namespace {
-
-double Now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 std::vector<unsigned char> ReadBytes(const fs::path& path)
 {
@@ -204,7 +200,7 @@ void ContentWatcher::Drain()
             if ((event->mask & IN_ISDIR) && (event->mask & (IN_CREATE | IN_MOVED_TO)))
                 Watch(path);
             pending = true;
-            lastEvent = Now();
+            lastEvent = SteadySeconds();
         }
     }
 }
@@ -212,7 +208,7 @@ void ContentWatcher::Drain()
 bool ContentWatcher::Changed()
 {
     Drain();
-    if (!pending || Now() - lastEvent < settle)
+    if (!pending || SteadySeconds() - lastEvent < settle)
         return false;
     pending = false;
     return true;
@@ -320,12 +316,55 @@ int RunProgram(const std::vector<std::string>& argv, std::string& output)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-ContentBuild::Outcome ContentBuild::Build(const std::string& target)
+bool ContentBuild::TimesCanBeTrusted(const std::map<std::string, std::string>& sources) const
 {
-    const double started = Now();
+    std::ifstream in(work / "sources.txt");
+    long long started = 0;
+    // Without a record of the last good build a tree left there cannot be trusted either.
+    if (!(in >> started))
+        return !fs::exists(work / "build" / "CMakeCache.txt");
+    std::map<std::string, std::string> built;
+    std::string digest, name;
+    while (in >> digest && std::getline(in >> std::ws, name))
+        built[name] = digest;
+    for (const auto& [source, now] : sources) {
+        const auto was = built.find(source);
+        if (was == built.end() || was->second == now)
+            continue;
+        std::error_code error;
+        const fs::file_time_type written = fs::last_write_time(content / source, error);
+        if (!error && written.time_since_epoch().count() <= started)
+            return false;
+    }
+    return true;
+}
+
+void ContentBuild::Record(const std::map<std::string, std::string>& sources, fs::file_time_type started) const
+{
+    const fs::path next = work / "sources.txt.new";
+    {
+        std::ofstream out(next, std::ios::trunc);
+        out << started.time_since_epoch().count() << '\n';
+        for (const auto& [name, digest] : sources)
+            out << digest << ' ' << name << '\n';
+    }
+    std::error_code ignored;
+    fs::rename(next, work / "sources.txt", ignored);
+}
+
+ContentBuild::Outcome ContentBuild::Build(const std::map<std::string, std::string>& sources, const std::string& target)
+{
+    const double started = SteadySeconds();
+    const fs::file_time_type startedAt = fs::file_time_type::clock::now();
     Outcome result;
+    result.fingerprint = FingerprintOf(sources);
     const fs::path tree = work / "build";
     std::string output;
+    if (!TimesCanBeTrusted(sources)) {
+        std::error_code ignored;
+        fs::remove_all(tree, ignored);
+        output = "sources changed without a later time: the whole content is built again\n";
+    }
     if (!fs::exists(tree / "CMakeCache.txt")) {
         std::vector<std::string> configure = {"cmake",
                                               "-S",
@@ -345,7 +384,7 @@ ContentBuild::Outcome ContentBuild::Build(const std::string& target)
             fs::remove(tree / "CMakeCache.txt", ignored);
             result.output = output;
             result.diagnostics = ParseDiagnostics(output, content, content.string());
-            result.seconds = Now() - started;
+            result.seconds = SteadySeconds() - started;
             return result;
         }
     }
@@ -355,18 +394,20 @@ ContentBuild::Outcome ContentBuild::Build(const std::string& target)
     result.ok = (ninja ? RunProgram({"ninja", "-C", tree.string(), target}, output)
                        : RunProgram({"cmake", "--build", tree.string(), "--target", target}, output)) == 0;
     result.output = output;
-    if (!result.ok)
+    if (result.ok)
+        Record(sources, startedAt);
+    else
         result.diagnostics = ParseDiagnostics(output, content, content.string());
-    result.seconds = Now() - started;
+    result.seconds = SteadySeconds() - started;
     return result;
 }
 
-ContentBuild::Outcome ContentBuild::Run(const std::string& target)
+ContentBuild::Outcome ContentBuild::Run(const std::map<std::string, std::string>& sources, const std::string& target)
 {
-    return Build(target);
+    return Build(sources, target);
 }
 
-bool ContentBuild::Start(std::string fingerprint, std::string target)
+bool ContentBuild::Start(std::map<std::string, std::string> sources, std::string target)
 {
     std::lock_guard<std::mutex> lock(mutex);
     if (running)
@@ -375,9 +416,8 @@ bool ContentBuild::Start(std::string fingerprint, std::string target)
         thread.join();
     running = true;
     outcome.reset();
-    thread = std::thread([this, fingerprint = std::move(fingerprint), target = std::move(target)] {
-        Outcome result = Build(target);
-        result.fingerprint = fingerprint;
+    thread = std::thread([this, sources = std::move(sources), target = std::move(target)] {
+        Outcome result = Build(sources, target);
         std::lock_guard<std::mutex> done(mutex);
         outcome = std::move(result);
         running = false;

@@ -114,10 +114,11 @@ public:
     ContentBuild(const ContentBuild&) = delete;
     ContentBuild& operator=(const ContentBuild&) = delete;
 
-    // Runs the build of `target` ("stage" or "archive") now, on the calling thread.
-    Outcome Run(const std::string& target = "stage");
-    // Starts a build of `target` on the build thread; false when one is running.
-    bool Start(std::string fingerprint, std::string target);
+    // Runs the build of `target` ("stage" or "archive") of `sources` (ContentSources of the
+    // content folder, taken just before) now, on the calling thread.
+    Outcome Run(const std::map<std::string, std::string>& sources, const std::string& target = "stage");
+    // Starts such a build on the build thread; false when one is running.
+    bool Start(std::map<std::string, std::string> sources, std::string target);
     bool Running() const;
     // The outcome of the build started last, once, when it has finished.
     std::optional<Outcome> Finished();
@@ -127,7 +128,14 @@ public:
     const std::filesystem::path& Content() const { return content; }
 
 private:
-    Outcome Build(const std::string& target);
+    Outcome Build(const std::map<std::string, std::string>& sources, const std::string& target);
+    // The build decides what to make again by the files' times. A source whose bytes differ from
+    // those of the last good build but whose time is not later than that build's start (a file
+    // put back from a copy that kept its time, a clock set back) would be missed: then the tree
+    // is made again from nothing.
+    bool TimesCanBeTrusted(const std::map<std::string, std::string>& sources) const;
+    // What the last good build was made of, and when it started (`work`/sources.txt).
+    void Record(const std::map<std::string, std::string>& sources, std::filesystem::file_time_type started) const;
 
     std::filesystem::path content;
     std::filesystem::path work;

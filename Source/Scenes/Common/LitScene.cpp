@@ -17,7 +17,6 @@
 #include "ModuleHandler.h"
 #include "PostEffects/PostEffects.h"
 #include "RenderClasses/Quads/Quads.h"
-#include "ResourceOwner.h"
 #include "RenderTargetResources/RTCubeHandler/RTCubeHandler.h"
 #include "RenderTargetResources/RTHandler/RTHandler.h"
 #include "Scene.h"
@@ -25,9 +24,8 @@
 
 namespace LitScene {
 
-std::vector<D3DXVECTOR3> ClusterDirections(const std::string& scene, int count)
+std::vector<D3DXVECTOR3> ClusterDirections(int count)
 {
-    RandomStreamScope stream(scene + " lights");
     std::vector<D3DXVECTOR3> v(static_cast<std::size_t>(count > 0 ? count : 0));
     for (D3DXVECTOR3& d : v) {
         do {

@@ -21,10 +21,8 @@ namespace LitScene {
 
 // `count` directions in the lower half of the unit ball, spread apart by 1000 relaxation steps
 // (pairwise pushes 0.1 / (800 r^3 + 0.03)), each step ending with y made non-positive and the
-// vectors normalised. Candidates are drawn with RandomRange, z first, then y, then x, from the
-// random stream "<scene> lights" of the scene they are for (made with the scene, before any
-// owner's resources), so that a scene's lights never depend on what was drawn before them.
-std::vector<D3DXVECTOR3> ClusterDirections(const std::string& scene, int count);
+// vectors normalised. Candidates are drawn with RandomRange, z first, then y, then x.
+std::vector<D3DXVECTOR3> ClusterDirections(int count);
 
 // Puts the spot lights prefix + 1 ... prefix + n on the cluster: light i at M x directions[i - 1],
 // shining away from M x centre.

@@ -20,7 +20,7 @@ constexpr int kPointLights = 9;
 } // namespace
 
 CornellScene::CornellScene(const std::string& name)
-    : Scene(name), clusterDirections(LitScene::ClusterDirections(name, kSpotLights))
+    : Scene(name), clusterDirections(LitScene::ClusterDirections(kSpotLights))
 {
 }
 

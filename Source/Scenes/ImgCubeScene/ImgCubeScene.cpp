@@ -12,7 +12,7 @@
 #include "TransformHandler.h"
 
 ImgCubeScene::ImgCubeScene(const std::string& name)
-    : Scene(name), clusterDirections(LitScene::ClusterDirections(name, kSpotLights))
+    : Scene(name), clusterDirections(LitScene::ClusterDirections(kSpotLights))
 {
 }
 

@@ -13,7 +13,7 @@
 #include "TransformHandler.h"
 
 LoaderBarScene::LoaderBarScene(const std::string& name)
-    : Scene(name), clusterDirections(LitScene::ClusterDirections(name, kSpotLights))
+    : Scene(name), clusterDirections(LitScene::ClusterDirections(kSpotLights))
 {
 }
 

@@ -40,7 +40,7 @@ const D3DXCOLOR kAmbient(0.04f, 0.05f, 0.08f, 0.0f);
 } // namespace
 
 MorphScene::MorphScene(const std::string& name)
-    : Scene(name), clusterDirections(LitScene::ClusterDirections(name, kSpotLights))
+    : Scene(name), clusterDirections(LitScene::ClusterDirections(kSpotLights))
 {
 }
 

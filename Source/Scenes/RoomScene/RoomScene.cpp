@@ -18,7 +18,7 @@ const D3DXVECTOR3 kDustColour(0.2f, 0.16f, 0.12f);
 } // namespace
 
 RoomScene::RoomScene(const std::string& name)
-    : Scene(name), clusterDirections(LitScene::ClusterDirections(name, kSpotLights))
+    : Scene(name), clusterDirections(LitScene::ClusterDirections(kSpotLights))
 {
 }
 
