@@ -42,16 +42,16 @@ exec 3>"$folder/commands"
 trap 'exec 3>&-; kill $pid 2>/dev/null || true' EXIT
 
 asked=0
-# status: asks for the status and waits for it; prints its file.
+# status: asks for the status and waits for it; its file is then in $S. (Called directly, not in
+# $(...), so that the count of files goes on.)
 status() {
   asked=$((asked + 1))
-  local file=$folder/status-$asked.json
-  echo "status $file" >&3
-  while [ ! -f "$file" ]; do
+  S=$folder/status-$asked.json
+  echo "status $S" >&3
+  while [ ! -f "$S" ]; do
     kill -0 $pid 2>/dev/null || { echo "the studio ended:" >&2; cat "$folder/studio.log" >&2; exit 1; }
     sleep 0.01
   done
-  echo "$file"
 }
 field() { grep -o "\"$2\": [^,}]*" "$1" | head -1 | sed 's/.*: //'; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
@@ -64,7 +64,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "pause" >&3
 echo "at 37.5" >&3
-status >/dev/null
+status
 echo "orvala-studio is up ($(grep -c . "$folder/studio.log") lines of log); measuring at $size" >&2
 
 if [ "$soak" = 0 ]; then
@@ -85,7 +85,8 @@ if [ "$soak" = 0 ]; then
     n=$saves
     [ "$name" = score ] && n=1
     for i in $(seq 1 "$n"); do
-      before=$(field "$(status)" content_version)
+      status
+      before=$(field "$S" content_version)
       start=$(now_ms)
       case "$name" in
         # Each save changes a value the show reads (a comment would change no compiled byte).
@@ -96,7 +97,8 @@ if [ "$soak" = 0 ]; then
         score) save "$path" "s/^reverb size \([0-9.]*\)/reverb size \1$i/" ;;
       esac
       echo "wait-reload" >&3
-      s=$(status)
+      status
+      s=$S
       end=$(now_ms)
       after=$(field "$s" content_version)
       if [ "$after" = "$before" ]; then
@@ -115,12 +117,14 @@ if [ "$soak" = 0 ]; then
   # Frames while an effect reloads, playing at 1x, against the frames of plain playing.
   echo "play" >&3
   sleep 3
-  plain=$(status)
+  status
   sleep 3
-  plain=$(status)
+  status
+  plain=$S
   save "$content/effects/Glare.fx" "\$a float StudioProbeFrame$RANDOM;"
   echo "wait-reload" >&3
-  during=$(status)
+  status
+  during=$S
   echo
   echo "playing: median frame $(field "$plain" median_ms) ms over $(field "$plain" count) frames"
   echo "an effect reloading: worst frame $(field "$during" worst_ms) ms, median $(field "$during" median_ms) ms"
@@ -145,7 +149,8 @@ else
     fi
   done
   echo "wait-reload" >&3
-  s=$(status)
+  status
+  s=$S
   last=$(rss_kb)
   echo "soak of $soak minutes: $turn saves, content version $(field "$s" content_version), last reload ok: $(field "$s" ok)"
   echo "resident after the first loop: $((first / 1024)) MB; at the end: $((last / 1024)) MB"

@@ -318,13 +318,35 @@ TEST_F(StudioSessionTest, OneScenesWordChangesNoFrameOfAnother)
     EXPECT_EQ(Field(status, "ok"), "true") << studio.Log();
     EXPECT_EQ(Field(status, "content_version"), "2");
 
+    std::string shatter;
     for (std::size_t i = 0; i < times.size(); ++i) {
         studio.Send("at " + times[i]);
         const std::string after = studio.Shot("after-" + times[i] + ".png");
-        if (times[i] == "63")
+        if (times[i] == "63") {
             EXPECT_FALSE(SameBytes(after, before[i])) << "the morph shows its new word";
-        else
+            shatter = after;
+        } else {
             EXPECT_TRUE(SameBytes(after, before[i])) << "the frame at " << times[i] << " s moved with another scene's word";
+        }
     }
+
+    // The word's mesh gone from the list: the content builds, but the scene cannot be made from it.
+    // The last good content stays on screen and the error names the list.
+    std::string without = edited;
+    const std::size_t line = without.find("scatterShape text shatter ");
+    without.erase(line, without.find('\n', line) + 1 - line);
+    studio.Send("at 63");
+    RenameSave(meshes, without);
+    studio.Send("wait-reload");
+    std::string failed = studio.Status();
+    EXPECT_EQ(Field(failed, "ok"), "false") << studio.Log();
+    EXPECT_EQ(Field(failed, "file"), "\"meshes/meshes.txt\"");
+    EXPECT_NE(Field(failed, "message").find("scatterShape.x"), std::string::npos) << failed;
+    EXPECT_EQ(Field(failed, "content_version"), "2");
+    EXPECT_TRUE(SameBytes(studio.Shot("without-63.png"), shatter));
+    RenameSave(meshes, edited);
+    studio.Send("wait-reload");
+    EXPECT_EQ(Field(studio.Status(), "ok"), "true");
+    EXPECT_TRUE(SameBytes(studio.Shot("restored-63.png"), shatter));
     EXPECT_EQ(studio.Quit(), 0);
 }
