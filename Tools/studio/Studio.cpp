@@ -82,9 +82,9 @@ StudioOptions ParseStudioOptions(const std::vector<std::string>& args)
         options.loopEnd = loop[1];
     }
     const ToolSize size = parsed.Size("--size", {1280, 720});
-    if (size.width * 9 > size.height * 16)
-        throw ToolUsageError{"--size must be 16:9 or taller (the show is letterboxed above and below), not " +
-                             std::to_string(size.width) + "x" + std::to_string(size.height)};
+    if (size.height != size.width * 9 / 16)
+        throw ToolUsageError{"--size must be 16:9 (1280x720, 960x540, 640x360...), not " + std::to_string(size.width) +
+                             "x" + std::to_string(size.height)};
     options.width = size.width;
     options.height = size.height;
     options.script = parsed.Text("--script", "");
@@ -513,10 +513,12 @@ int Studio::Run()
         const double drawnBefore = lastOverlayDraw;
         if (!PumpMessages())
             break;
-        if (pendingWidth != 0 && pendingWidth * 9 > pendingHeight * 16) {
-            // The show is letterboxed with bars above and below only: a window wider than 16:9
-            // is given back the width that fits its height.
-            pendingWidth = pendingHeight * 16 / 9;
+        if (pendingWidth != 0 && pendingHeight != pendingWidth * 9 / 16) {
+            // The window keeps the show's 16:9: a window resized to another shape is given the
+            // largest 16:9 size inside it. (Presented into a window of another shape, the bars
+            // of a letterboxed picture are not shown black on every display.)
+            pendingWidth = std::min(pendingWidth, pendingHeight * 16 / 9);
+            pendingHeight = pendingWidth * 9 / 16;
             if (SDL_Window* sdl = SDLWindowFromHWND(DXFramework::GetWindow()))
                 SDL_SetWindowSize(sdl, static_cast<int>(pendingWidth), static_cast<int>(pendingHeight));
         }
