@@ -147,6 +147,9 @@ else
       first=$(rss_kb)
       echo "after the first loop: resident $((first / 1024)) MB" >&2
     fi
+    if [ $((turn % 15)) = 0 ]; then
+      echo "  $(( $(date +%s) - started )) s, $turn saves: resident $(( $(rss_kb) / 1024 )) MB" >&2
+    fi
   done
   echo "wait-reload" >&3
   status

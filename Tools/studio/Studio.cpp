@@ -557,8 +557,12 @@ int Studio::Run()
         if (dirty || overlayDue)
             DrawFrame();
         // A frame's time is the whole pass that drew it, a reload swapped in on the way included.
-        if (lastOverlayDraw != drawnBefore)
+        if (lastOverlayDraw != drawnBefore) {
+            // The frames since the last status, the latest few thousand when nobody asks.
+            if (frameTimes.size() >= 4096)
+                frameTimes.erase(frameTimes.begin(), frameTimes.begin() + 2048);
             frameTimes.push_back((SteadySeconds() - iteration) * 1000.0);
+        }
         else
             SDL_Delay(options.headless ? 1 : 5);
     }
