@@ -41,35 +41,31 @@ function(content_line_file kind name line out)
   set(${out} ${path} PARENT_SCOPE)
 endfunction()
 
-# Meshes: "<name> gen <kind> [options]" or "<name> text <word> [options]" -> Data/<name>.x
-read_content_list(${SOURCE}/meshes/meshes.txt mesh_lines)
-foreach(line IN LISTS mesh_lines)
-  separate_arguments(words UNIX_COMMAND "${line}")
-  list(POP_FRONT words name)
-  set(out ${STAGE}/Data/${name}.x)
-  content_line_file(mesh ${name} "${line}" line_file)
-  add_custom_command(OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${STAGE}/Data
-    COMMAND ${TOOL} mesh ${words} ${out}
-    DEPENDS ${CONTENT_TOOL_DEPENDS} ${line_file}
-    COMMENT "Mesh ${name}.x" VERBATIM)
-  list(APPEND CONTENT_OUTPUTS ${out})
-endforeach()
+# The files of a generator list: one per line "<first> <words...>", made by
+# `orvala-tool <command...> <words...> <out>` as Data/<first><suffix>, each depending on its own line.
+function(content_generator_rules list kind suffix comment)
+  set(command ${ARGN})
+  read_content_list(${list} lines)
+  set(outputs "")
+  foreach(line IN LISTS lines)
+    separate_arguments(words UNIX_COMMAND "${line}")
+    list(POP_FRONT words first)
+    set(out ${STAGE}/Data/${first}${suffix})
+    content_line_file(${kind} ${first} "${line}" line_file)
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${STAGE}/Data
+      COMMAND ${TOOL} ${command} ${words} ${out}
+      DEPENDS ${CONTENT_TOOL_DEPENDS} ${line_file}
+      COMMENT "${comment} ${first}${suffix}" VERBATIM)
+    list(APPEND outputs ${out})
+  endforeach()
+  set(CONTENT_OUTPUTS ${CONTENT_OUTPUTS} ${outputs} PARENT_SCOPE)
+endfunction()
 
+# Meshes: "<name> gen <kind> [options]" or "<name> text <word> [options]" -> Data/<name>.x
+content_generator_rules(${SOURCE}/meshes/meshes.txt mesh .x "Mesh" mesh)
 # Textures: "<file> <kind> [options]" -> Data/<file>
-read_content_list(${SOURCE}/textures/textures.txt texture_lines)
-foreach(line IN LISTS texture_lines)
-  separate_arguments(words UNIX_COMMAND "${line}")
-  list(POP_FRONT words file)
-  set(out ${STAGE}/Data/${file})
-  content_line_file(texture ${file} "${line}" line_file)
-  add_custom_command(OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${STAGE}/Data
-    COMMAND ${TOOL} texture gen ${words} ${out}
-    DEPENDS ${CONTENT_TOOL_DEPENDS} ${line_file}
-    COMMENT "Texture ${file}" VERBATIM)
-  list(APPEND CONTENT_OUTPUTS ${out})
-endforeach()
+content_generator_rules(${SOURCE}/textures/textures.txt texture "" "Texture" texture gen)
 
 # Effects: effects/<name>.fx -> OShaders/<name>.fxo, compiled against effects/include; the
 # includes themselves are packed as Shaders/<file> for effects read as source at run time. The
