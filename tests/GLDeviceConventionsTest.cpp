@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "GLTestDevice.h"
@@ -133,6 +134,78 @@ TEST_F(GLDeviceConventionsTest, HalfPixelOffsetQuadReproducesTextureExactly)
         for (size_t i = 0; i < back.size(); ++i)
             wrong += Rgb(back[i]) != Rgb(pattern[i]);
         EXPECT_EQ(wrong, 0u) << "filter " << filter;
+    }
+}
+
+// Direct3D 9's fill rule: a pixel whose centre lies exactly on an edge belongs to the triangle
+// when the edge is a top or left one, never when it is a bottom or right one. Three quads in
+// targets of several sizes, odd ones included, every pixel read back: the screen quad of the
+// show's passes (corners half a pixel up and left: no centre on an edge), the same quad without
+// the shift (its top and left edges run through the centres of row 0 and column 0, which it
+// covers), and a rectangle whose four edges run through pixel centres (the top-left ones in, the
+// others out). An occlusion query over the unshifted quad counts every pixel.
+TEST_F(GLDeviceConventionsTest, QuadsCoverThePixelsOfTheTopLeftRuleInEveryTargetSize)
+{
+    UseColourShaders();
+    ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+    ASSERT_EQ(device->SetDepthStencilSurface(nullptr), D3D_OK); // the targets outgrow the 64 x 64 one
+    IDirect3DQuery9* query = nullptr;
+    ASSERT_EQ(device->CreateQuery(D3DQUERYTYPE_OCCLUSION, &query), D3D_OK);
+    Own(query);
+    struct Size {
+        UINT width, height;
+    };
+    for (const Size size : {Size{1, 1}, Size{3, 5}, Size{640, 360}, Size{641, 361}, Size{640, 480}, Size{1280, 720}}) {
+        const UINT w = size.width, h = size.height;
+        IDirect3DSurface9* target = nullptr;
+        ASSERT_EQ(device->CreateRenderTarget(w, h, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target, nullptr),
+                  D3D_OK);
+        Own(target);
+        ASSERT_EQ(device->SetRenderTarget(0, target), D3D_OK);
+        // Pixel edges in Direct3D's screen space (centres on integers) to clip space.
+        const auto quad = [&](float left, float top, float right, float bottom) {
+            float x0, y0, x1, y1;
+            ToClip(left, top, w, h, x0, y0);
+            ToClip(right, bottom, w, h, x1, y1);
+            const ColourVertex v[4] = {
+                {x0, y0, 0.5f, 1, kRed}, {x1, y0, 0.5f, 1, kRed}, {x0, y1, 0.5f, 1, kRed}, {x1, y1, 0.5f, 1, kRed}};
+            ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ColourVertex)), D3D_OK);
+        };
+        struct Case {
+            const char* name;
+            float left, top, right, bottom;
+            UINT firstColumn, endColumn, firstRow, endRow; // the pixels covered
+        };
+        const float fw = static_cast<float>(w), fh = static_cast<float>(h);
+        std::vector<Case> cases = {
+            {"screen quad", -0.5f, -0.5f, fw - 0.5f, fh - 0.5f, 0, w, 0, h},
+            {"unshifted quad", 0, 0, fw, fh, 0, w, 0, h},
+        };
+        if (w >= 3 && h >= 3)
+            cases.push_back({"edges on centres", 1, 1, fw - 2, fh - 2, 1, w - 2, 1, h - 2});
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " in " + std::to_string(w) + "x" + std::to_string(h));
+            ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.f, 0), D3D_OK);
+            ASSERT_EQ(query->Issue(D3DISSUE_BEGIN), D3D_OK);
+            quad(c.left, c.top, c.right, c.bottom);
+            ASSERT_EQ(query->Issue(D3DISSUE_END), D3D_OK);
+            const std::vector<std::uint32_t> pixels = ReadTarget(target);
+            size_t wrong = 0;
+            std::string first;
+            for (UINT y = 0; y < h; ++y)
+                for (UINT x = 0; x < w; ++x) {
+                    const bool inside = x >= c.firstColumn && x < c.endColumn && y >= c.firstRow && y < c.endRow;
+                    if (Rgb(pixels[static_cast<size_t>(y) * w + x]) != (inside ? 0xFF0000u : 0u) && wrong++ == 0)
+                        first = "first at " + std::to_string(x) + ", " + std::to_string(y);
+                }
+            EXPECT_EQ(wrong, 0u) << first;
+            DWORD samples = 0;
+            HRESULT hr;
+            while ((hr = query->GetData(&samples, sizeof samples, D3DGETDATA_FLUSH)) == S_FALSE) {
+            }
+            ASSERT_EQ(hr, S_OK);
+            EXPECT_EQ(samples, static_cast<DWORD>((c.endColumn - c.firstColumn) * (c.endRow - c.firstRow)));
+        }
     }
 }
 

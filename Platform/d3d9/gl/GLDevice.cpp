@@ -29,10 +29,11 @@
 
 namespace {
 
-// With an upper-left clip origin GL's window rows grow downwards, as the screen's do, and the
-// winding GL computes in window coordinates is the one seen on screen: Direct3D's clockwise front
-// faces are GL_CW. (The culling read-back test shows it.)
-constexpr GLenum kClockwiseOnScreen = GL_CW;
+// Image row 0 is the top of the screen, as in Direct3D, and GL's window row 0 is image row 0 (the
+// vertex shaders' wrapper turns clip-space y over under GL's lower-left clip origin; see Init).
+// GL computes winding with its window y axis pointing up, the mirror of the screen, so Direct3D's
+// clockwise-on-screen front faces are GL_CCW. (The culling read-back test shows it.)
+constexpr GLenum kClockwiseOnScreen = GL_CCW;
 
 std::uint64_t NextShaderId()
 {
@@ -167,7 +168,11 @@ HRESULT GLDevice::Init(D3DPRESENT_PARAMETERS* params)
     // the context must outlive the device's window (see ContextWindow).
     spareWindow_ = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     MakeCurrent();
-    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+    // The lower-left origin with y turned over in the vertex shaders, rather than the upper-left
+    // origin, which puts the same geometry on the same rows: with it GL settles a pixel centre
+    // lying exactly on an edge as Direct3D's top-left rule does (rows included at a top edge,
+    // excluded at a bottom one); with the upper-left origin the rows come out the other way round.
+    glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
     glCreateVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
     state_.SetVertexArray(vao_);
@@ -1205,7 +1210,8 @@ HRESULT GLDevice::PrepareDraw(GLProgram*& program)
     ApplyRenderStates();
     state_.UseProgram(p.Name());
     p.SyncUniforms(uniforms_);
-    p.SetPixelOffset(1.f / static_cast<float>(targets_[0].Get()->Width()), -1.f / static_cast<float>(targets_[0].Get()->Height()));
+    // Half a pixel of the viewport right and down (see GLShaderSource.h).
+    p.SetPixelOffset(1.f / static_cast<float>(viewport_.Width), -1.f / static_cast<float>(viewport_.Height));
     p.SetPointSize(D3DBitsAsFloat(renderStates_[D3DRS_POINTSIZE]));
     ApplyVertexInputs(p);
     ApplySamplers();

@@ -31,7 +31,7 @@ bool WrapVertexShaderSource(const std::string& source, std::string& wrapped)
     wrapped += "void main()\n{\n";
     if (!writesPointSize)
         wrapped += "    gl_PointSize = orvala_PointSize;\n";
-    wrapped += "    orvala_main();\n    gl_Position.xy += orvala_PixelOffset * gl_Position.w;\n}\n";
+    wrapped += "    orvala_main();\n    gl_Position.xy += orvala_PixelOffset * gl_Position.w;\n    gl_Position.y = -gl_Position.y;\n}\n";
     return true;
 }
 
