@@ -5,7 +5,10 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <initializer_list>
 #include <limits>
+#include <vector>
 
 #include "D3D9DeviceTestFixture.h"
 #include "d3d9/D3DStateTables.h"
@@ -36,15 +39,33 @@ D3D9RuleRow Scissor(const char* rule, HRESULT expected, RECT rect)
             }};
 }
 
-TEST_P(D3D9DeviceRulesTest, ViewportsHaveAreaStayInsideTheTargetAndKeepDepthInZeroToOne)
+// A viewport of the device's largest target size (plus `extra` along one side: 0 = width, 1 = height)
+// placed at (x, y).
+D3D9RuleRow ViewportAtLimit(const char* rule, HRESULT expected, UINT x, UINT y, int side, UINT extra)
+{
+    return {rule, expected, [=](IDirect3DDevice9* device, const D3DCAPS9& caps) {
+                const D3DVIEWPORT9 viewport{x, y, caps.MaxTextureWidth - x + (side == 0 ? extra : 0),
+                                            caps.MaxTextureHeight - y + (side == 1 ? extra : 0), 0.f, 1.f};
+                return device->SetViewport(&viewport);
+            }};
+}
+
+// Drivers take viewports that reach past the render target (drawing and Clear stay inside the
+// target); the devices refuse only one past the largest target they make.
+TEST_P(D3D9DeviceRulesTest, ViewportsHaveAreaStayWithinTheLargestTargetAndKeepDepthInZeroToOne)
 {
     ExpectRules({
         Viewport("all of the 64 x 48 target", D3D_OK, {0, 0, kWidth, kHeight, 0.f, 1.f}),
+        Viewport("one column past the right edge", D3D_OK, {1, 0, kWidth, kHeight, 0.f, 1.f}),
+        Viewport("one row past the bottom", D3D_OK, {0, 1, kWidth, kHeight, 0.f, 1.f}),
+        Viewport("wholly right of the target", D3D_OK, {kWidth, 0, 16, 16, 0.f, 1.f}),
+        ViewportAtLimit("reaching the largest target's corner", D3D_OK, 16, 8, 0, 0),
         Viewport("a depth range of one value", D3D_OK, {8, 8, 16, 16, 0.5f, 0.5f}),
+        ViewportAtLimit("one column past the largest target", D3DERR_INVALIDCALL, 16, 8, 0, 1),
+        ViewportAtLimit("one row past the largest target", D3DERR_INVALIDCALL, 16, 8, 1, 1),
+        Viewport("a right edge past 32 bits", D3DERR_INVALIDCALL, {0xFFFFFF00u, 0, 0x200, kHeight, 0.f, 1.f}),
         Viewport("no width", D3DERR_INVALIDCALL, {0, 0, 0, kHeight, 0.f, 1.f}),
         Viewport("no height", D3DERR_INVALIDCALL, {0, 0, kWidth, 0, 0.f, 1.f}),
-        Viewport("one column past the right edge", D3DERR_INVALIDCALL, {1, 0, kWidth, kHeight, 0.f, 1.f}),
-        Viewport("one row past the bottom", D3DERR_INVALIDCALL, {0, 1, kWidth, kHeight, 0.f, 1.f}),
         Viewport("MinZ below 0", D3DERR_INVALIDCALL, {0, 0, kWidth, kHeight, -0.1f, 1.f}),
         Viewport("MaxZ above 1", D3DERR_INVALIDCALL, {0, 0, kWidth, kHeight, 0.f, 1.5f}),
         Viewport("MinZ not a number", D3DERR_INVALIDCALL, {0, 0, kWidth, kHeight, kNaN, 1.f}),
@@ -313,6 +334,638 @@ TEST_P(D3D9DeviceRulesTest, EveryStateStartsAtItsDefaultAndUnknownStatesAreRefus
         {"a state far past the last", D3DERR_INVALIDCALL, setState(0x10000)},
         {"the last state", D3D_OK, setState(D3DRS_BLENDOPALPHA)},
         {"the debug monitor token", D3D_OK, setState(D3DRS_DEBUGMONITORTOKEN)},
+    });
+}
+
+// Clear inside a viewport that reaches past the target: only the part inside the target changes.
+TEST_P(D3D9DeviceRulesTest, ClearInAViewportPastTheTargetStaysInsideTheTarget)
+{
+    IDirect3DSurface9* target = MakeRenderTarget(8, 4);
+    ASSERT_NE(target, nullptr);
+    ASSERT_EQ(device->SetRenderTarget(0, target), D3D_OK);
+    ASSERT_EQ(device->SetDepthStencilSurface(nullptr), D3D_OK);
+    constexpr D3DCOLOR kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00;
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.f, 0), D3D_OK);
+    const D3DVIEWPORT9 past{5, 2, 100, 100, 0.f, 1.f};
+    ASSERT_EQ(device->SetViewport(&past), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kRed, 1.f, 0), D3D_OK);
+    const D3DRECT rect{6, 0, 7, 100}; // column 6, rows 2 and 3 inside the viewport
+    ASSERT_EQ(device->Clear(1, &rect, D3DCLEAR_TARGET, kGreen, 1.f, 0), D3D_OK);
+    const D3DVIEWPORT9 beyond{8, 0, 4, 4, 0.f, 1.f}; // wholly right of the target: clears nothing
+    ASSERT_EQ(device->SetViewport(&beyond), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kGreen, 1.f, 0), D3D_OK);
+
+    const std::vector<DWORD> texels = ReadTexels(target);
+    ASSERT_EQ(texels.size(), 32u);
+    for (UINT y = 0; y < 4; ++y) {
+        for (UINT x = 0; x < 8; ++x) {
+            const DWORD expected = x < 5 || y < 2 ? kBlack : x == 6 ? kGreen : kRed;
+            EXPECT_EQ(texels[y * 8 + x], expected) << x << ", " << y;
+        }
+    }
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    ASSERT_EQ(device->SetRenderTarget(0, back), D3D_OK);
+    back->Release();
+    target->Release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Queries
+
+enum class QueryStage { New, Begun, Finished, BegunAgain };
+
+// Waits for an issued query to finish: the answer once it stops saying S_FALSE.
+HRESULT FinishQuery(IDirect3DQuery9* query)
+{
+    HRESULT hr = S_FALSE;
+    while ((hr = query->GetData(nullptr, 0, D3DGETDATA_FLUSH)) == S_FALSE) {
+    }
+    return hr;
+}
+
+// A query of `type` brought to `stage`, then one GetData into a 16-byte buffer of 0xAA bytes (or
+// with no buffer). The first `filled` bytes of the buffer must then hold the result (0 samples for
+// an occlusion query, TRUE for an event) and the others stay 0xAA.
+D3D9RuleRow QueryData(const char* rule, HRESULT expected, D3DQUERYTYPE type, QueryStage stage, bool withData,
+                      DWORD size, DWORD flags = 0, DWORD filled = 0)
+{
+    return {rule, expected, [=](IDirect3DDevice9* device, const D3DCAPS9&) {
+                IDirect3DQuery9* query = nullptr;
+                if (device->CreateQuery(type, &query) != D3D_OK)
+                    return E_FAIL;
+                if (stage != QueryStage::New) {
+                    if (type == D3DQUERYTYPE_OCCLUSION)
+                        query->Issue(D3DISSUE_BEGIN);
+                    if (stage != QueryStage::Begun) {
+                        query->Issue(D3DISSUE_END);
+                        if (FinishQuery(query) != S_OK)
+                            ADD_FAILURE() << "the query does not finish";
+                        if (stage == QueryStage::BegunAgain)
+                            query->Issue(D3DISSUE_BEGIN);
+                    }
+                }
+                unsigned char bytes[16];
+                std::memset(bytes, 0xAA, sizeof bytes);
+                const HRESULT hr = query->GetData(withData ? bytes : nullptr, size, flags);
+                const DWORD result = type == D3DQUERYTYPE_EVENT ? TRUE : 0;
+                unsigned char wanted[16];
+                std::memset(wanted, 0xAA, sizeof wanted);
+                std::memcpy(wanted, &result, filled);
+                if (std::memcmp(bytes, wanted, sizeof bytes) != 0)
+                    ADD_FAILURE() << "the result fills its first " << filled << " bytes and nothing else";
+                query->Release();
+                return hr;
+            }};
+}
+
+// A finished query answers S_OK and fills what fits of its result; a query with nothing to report yet
+// (never issued, or between BEGIN and END) answers S_FALSE, as drivers do.
+TEST_P(D3D9DeviceRulesTest, QueriesAnswerGetDataWithWhatTheyHave)
+{
+    constexpr auto occlusion = D3DQUERYTYPE_OCCLUSION;
+    constexpr auto event = D3DQUERYTYPE_EVENT;
+    ExpectRules({
+        QueryData("an occlusion query never issued", S_FALSE, occlusion, QueryStage::New, true, 4),
+        QueryData("a query never issued, polled with a flush", S_FALSE, occlusion, QueryStage::New, false, 0,
+                  D3DGETDATA_FLUSH),
+        QueryData("between BEGIN and END", S_FALSE, occlusion, QueryStage::Begun, true, 4, D3DGETDATA_FLUSH),
+        QueryData("BEGIN again after a finished interval", S_FALSE, occlusion, QueryStage::BegunAgain, true, 4),
+        QueryData("a finished query into 4 bytes", S_OK, occlusion, QueryStage::Finished, true, 4, 0, 4),
+        QueryData("a finished query into 2 bytes", S_OK, occlusion, QueryStage::Finished, true, 2, 0, 2),
+        QueryData("a finished query into 8 bytes", S_OK, occlusion, QueryStage::Finished, true, 8, 0, 4),
+        QueryData("a finished query into 0 bytes", S_OK, occlusion, QueryStage::Finished, true, 0),
+        QueryData("a finished query polled without data", S_OK, occlusion, QueryStage::Finished, false, 0),
+        QueryData("a size without data", D3DERR_INVALIDCALL, occlusion, QueryStage::Finished, false, 4),
+        QueryData("a flag other than FLUSH", D3DERR_INVALIDCALL, occlusion, QueryStage::Finished, true, 4, 2),
+        QueryData("an event never issued", S_FALSE, event, QueryStage::New, true, 4),
+        QueryData("a finished event into 1 byte", S_OK, event, QueryStage::Finished, true, 1, 0, 1),
+        QueryData("a finished event into 4 bytes", S_OK, event, QueryStage::Finished, true, 4, D3DGETDATA_FLUSH, 4),
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Draws
+
+constexpr const char* kDrawVS = R"(
+in vec4 POSITION0;
+in vec4 COLOR0;
+out vec4 colour;
+void main()
+{
+    gl_Position = POSITION0;
+    colour = COLOR0;
+})";
+constexpr const char* kDrawPS = R"(
+in vec4 colour;
+out vec4 COLOR0;
+void main()
+{
+    COLOR0 = colour;
+})";
+
+// What a draw row binds: the shaders asked for, a declaration (POSITION as FLOAT4 on stream 0,
+// COLOR0 as FLOAT4 on `colourStream`) unless told not to, 6 vertices on stream 0 and, when
+// colourVertices is not 0, that many on the colour stream. All of it is unbound and released when
+// the row is done, leaving the device as it was.
+struct DrawSetup {
+    bool vertexShader = true;
+    bool pixelShader = true;
+    bool declaration = true;
+    UINT colourStream = 1;
+    UINT colourVertices = 0;
+};
+
+class BoundDraw {
+public:
+    BoundDraw(IDirect3DDevice9* device, const DrawSetup& setup) : device_(device)
+    {
+        if (setup.vertexShader && device->CreateVertexShader(kDrawVS, &vs_) == D3D_OK)
+            device->SetVertexShader(vs_);
+        if (setup.pixelShader && device->CreatePixelShader(kDrawPS, &ps_) == D3D_OK)
+            device->SetPixelShader(ps_);
+        const D3DVERTEXELEMENT9 elements[] = {
+            {0, 0, D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+            {static_cast<WORD>(setup.colourStream), static_cast<WORD>(setup.colourStream == 0 ? 16 : 0),
+             D3DDECLTYPE_FLOAT4, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+            D3DDECL_END(),
+        };
+        if (setup.declaration && device->CreateVertexDeclaration(elements, &declaration_) == D3D_OK)
+            device->SetVertexDeclaration(declaration_);
+        const UINT stride = setup.colourStream == 0 ? 32 : 16;
+        if (device->CreateVertexBuffer(6 * stride, 0, 0, D3DPOOL_MANAGED, &positions_, nullptr) == D3D_OK)
+            device->SetStreamSource(0, positions_, 0, stride);
+        if (setup.colourVertices != 0 &&
+            device->CreateVertexBuffer(setup.colourVertices * 16, 0, 0, D3DPOOL_MANAGED, &colours_, nullptr) == D3D_OK)
+            device->SetStreamSource(setup.colourStream, colours_, 0, 16);
+        if (device->CreateIndexBuffer(6 * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &indices_, nullptr) == D3D_OK)
+            device->SetIndices(indices_);
+    }
+    ~BoundDraw()
+    {
+        device_->SetVertexShader(nullptr);
+        device_->SetPixelShader(nullptr);
+        device_->SetVertexDeclaration(nullptr);
+        for (UINT stream = 0; stream < 2; ++stream)
+            device_->SetStreamSource(stream, nullptr, 0, 0);
+        device_->SetIndices(nullptr);
+        const std::initializer_list<IUnknown*> objects{vs_, ps_, declaration_, positions_, colours_, indices_};
+        for (IUnknown* object : objects)
+            if (object != nullptr)
+                object->Release();
+    }
+    BoundDraw(const BoundDraw&) = delete;
+    BoundDraw& operator=(const BoundDraw&) = delete;
+
+private:
+    IDirect3DDevice9* device_;
+    IDirect3DVertexShader9* vs_ = nullptr;
+    IDirect3DPixelShader9* ps_ = nullptr;
+    IDirect3DVertexDeclaration9* declaration_ = nullptr;
+    IDirect3DVertexBuffer9* positions_ = nullptr;
+    IDirect3DVertexBuffer9* colours_ = nullptr;
+    IDirect3DIndexBuffer9* indices_ = nullptr;
+};
+
+enum class DrawCall { Primitive, Indexed, FromMemory };
+
+D3D9RuleRow Draw(const char* rule, HRESULT expected, DrawSetup setup, DrawCall call = DrawCall::Primitive)
+{
+    return {rule, expected, [=](IDirect3DDevice9* device, const D3DCAPS9&) {
+                BoundDraw bound(device, setup);
+                switch (call) {
+                case DrawCall::Primitive: return device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+                case DrawCall::Indexed: return device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 6, 0, 2);
+                case DrawCall::FromMemory: {
+                    const float vertices[6][8] = {};
+                    return device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, vertices, sizeof vertices[0]);
+                }
+                }
+                return E_FAIL;
+            }};
+}
+
+// Drivers draw from a stream the declaration names but nothing is bound to, reading zeros for its
+// elements. The fixed-function pipeline is out of scope: a draw without both shaders is refused.
+TEST_P(D3D9DeviceRulesTest, DrawsReadZerosFromUnboundStreamsAndNeedBothShaders)
+{
+    DrawSetup unbound;
+    DrawSetup bound;
+    bound.colourVertices = 6;
+    DrawSetup tooShort;
+    tooShort.colourVertices = 5;
+    DrawSetup noShaders;
+    noShaders.vertexShader = noShaders.pixelShader = false;
+    DrawSetup noPixelShader;
+    noPixelShader.pixelShader = false;
+    DrawSetup noVertexShader;
+    noVertexShader.vertexShader = false;
+    DrawSetup noDeclaration;
+    noDeclaration.declaration = false;
+    DrawSetup oneStream;
+    oneStream.colourStream = 0;
+    ExpectRules({
+        Draw("the colour's stream bound", D3D_OK, bound),
+        Draw("nothing bound to the colour's stream", D3D_OK, unbound),
+        Draw("indexed, nothing bound to the colour's stream", D3D_OK, unbound, DrawCall::Indexed),
+        Draw("a bound stream too short for the draw", D3DERR_INVALIDCALL, tooShort),
+        Draw("no shaders", D3DERR_INVALIDCALL, noShaders),
+        Draw("no pixel shader", D3DERR_INVALIDCALL, noPixelShader),
+        Draw("no vertex shader", D3DERR_INVALIDCALL, noVertexShader),
+        Draw("no declaration", D3DERR_INVALIDCALL, noDeclaration),
+        Draw("indexed without shaders", D3DERR_INVALIDCALL, noShaders, DrawCall::Indexed),
+        Draw("from memory with one stream", D3D_OK, oneStream, DrawCall::FromMemory),
+        Draw("from memory without shaders", D3DERR_INVALIDCALL, noShaders, DrawCall::FromMemory),
+        Draw("from memory with a second stream", D3DERR_INVALIDCALL, unbound, DrawCall::FromMemory),
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// StretchRect
+
+// An offscreen plain surface of w x h in `pool`, its texels (4 bytes each) numbered 0x00RRGGBB =
+// index * 0x010305 with alpha 0xFF.
+IDirect3DSurface9* NumberedPlain(IDirect3DDevice9* device, UINT w, UINT h, D3DFORMAT format, D3DPOOL pool)
+{
+    IDirect3DSurface9* surface = nullptr;
+    if (device->CreateOffscreenPlainSurface(w, h, format, pool, &surface, nullptr) != D3D_OK)
+        return nullptr;
+    D3DLOCKED_RECT locked{};
+    if (surface->LockRect(&locked, nullptr, 0) == D3D_OK) {
+        for (UINT y = 0; y < h; ++y)
+            for (UINT x = 0; x < w; ++x) {
+                const DWORD texel = 0xFF000000u | ((y * w + x) * 0x010305u & 0xFFFFFFu);
+                std::memcpy(static_cast<unsigned char*>(locked.pBits) + y * locked.Pitch + x * 4, &texel, 4);
+            }
+        surface->UnlockRect();
+    }
+    return surface;
+}
+
+std::vector<DWORD> LockedTexels(IDirect3DSurface9* surface)
+{
+    std::vector<DWORD> texels;
+    D3DSURFACE_DESC desc{};
+    D3DLOCKED_RECT locked{};
+    if (surface->GetDesc(&desc) != D3D_OK || surface->LockRect(&locked, nullptr, D3DLOCK_READONLY) != D3D_OK)
+        return texels;
+    for (UINT y = 0; y < desc.Height; ++y)
+        for (UINT x = 0; x < desc.Width; ++x) {
+            DWORD texel = 0;
+            std::memcpy(&texel, static_cast<const unsigned char*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
+            texels.push_back(texel);
+        }
+    surface->UnlockRect();
+    return texels;
+}
+
+// A plain surface (w x h, `format`, `pool`) stretched whole into another (dw x dh, `destFormat`,
+// D3DPOOL_DEFAULT unless `destPool` says otherwise). A copy that succeeds without scaling must
+// carry every texel.
+D3D9RuleRow StretchPlain(const char* rule, HRESULT expected, UINT w, UINT h, D3DFORMAT format, D3DPOOL pool, UINT dw,
+                         UINT dh, D3DFORMAT destFormat, D3DTEXTUREFILTERTYPE filter,
+                         D3DPOOL destPool = D3DPOOL_DEFAULT)
+{
+    return {rule, expected, [=](IDirect3DDevice9* device, const D3DCAPS9&) {
+                IDirect3DSurface9* source = NumberedPlain(device, w, h, format, pool);
+                IDirect3DSurface9* dest = nullptr;
+                HRESULT hr = E_FAIL;
+                if (source != nullptr &&
+                    device->CreateOffscreenPlainSurface(dw, dh, destFormat, destPool, &dest, nullptr) == D3D_OK) {
+                    hr = device->StretchRect(source, nullptr, dest, nullptr, filter);
+                    if (hr == D3D_OK && w == dw && h == dh && LockedTexels(dest) != LockedTexels(source))
+                        ADD_FAILURE() << "the copy differs from its source";
+                }
+                for (IDirect3DSurface9* surface : {source, dest})
+                    if (surface != nullptr)
+                        surface->Release();
+                return hr;
+            }};
+}
+
+// A level of a 4 x 4 texture (usage and pool given) stretched into a 4 x 4 render target, or a
+// render target into a plain surface in the default pool when `intoPlain`.
+D3D9RuleRow StretchTexture(const char* rule, HRESULT expected, DWORD usage, D3DPOOL pool, bool intoPlain = false)
+{
+    return {rule, expected, [=](IDirect3DDevice9* device, const D3DCAPS9&) {
+                IDirect3DTexture9* texture = nullptr;
+                IDirect3DSurface9* level = nullptr;
+                IDirect3DSurface9* target = nullptr;
+                IDirect3DSurface9* plain = nullptr;
+                HRESULT hr = E_FAIL;
+                if (device->CreateTexture(4, 4, 1, usage, D3DFMT_A8R8G8B8, pool, &texture, nullptr) == D3D_OK &&
+                    texture->GetSurfaceLevel(0, &level) == D3D_OK &&
+                    device->CreateRenderTarget(4, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target,
+                                               nullptr) == D3D_OK &&
+                    device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &plain, nullptr) ==
+                        D3D_OK) {
+                    hr = intoPlain ? device->StretchRect(target, nullptr, plain, nullptr, D3DTEXF_NONE)
+                                   : device->StretchRect(level, nullptr, target, nullptr, D3DTEXF_NONE);
+                }
+                for (IUnknown* object : std::initializer_list<IUnknown*>{level, texture, target, plain})
+                    if (object != nullptr)
+                        object->Release();
+                return hr;
+            }};
+}
+
+// Drivers copy between plain surfaces in video memory (stretching as the filter says) and refuse a
+// managed texture's level as a source, as they refuse anything outside D3DPOOL_DEFAULT.
+TEST_P(D3D9DeviceRulesTest, StretchRectCopiesPlainSurfacesAndTakesOnlyVideoMemory)
+{
+    constexpr auto argb = D3DFMT_A8R8G8B8;
+    constexpr auto video = D3DPOOL_DEFAULT;
+    ExpectRules({
+        StretchPlain("a plain surface into one of its size", D3D_OK, 4, 4, argb, video, 4, 4, argb, D3DTEXF_NONE),
+        StretchPlain("a plain surface doubled, point", D3D_OK, 2, 2, argb, video, 4, 4, argb, D3DTEXF_POINT),
+        StretchPlain("a plain surface doubled, linear", D3D_OK, 2, 2, argb, video, 4, 4, argb, D3DTEXF_LINEAR),
+        StretchPlain("a plain surface halved", D3D_OK, 8, 8, argb, video, 4, 4, argb, D3DTEXF_LINEAR),
+        StretchPlain("plain surfaces of two formats", D3DERR_INVALIDCALL, 4, 4, argb, video, 4, 4, D3DFMT_X8R8G8B8,
+                     D3DTEXF_NONE),
+        StretchPlain("from system memory", D3DERR_INVALIDCALL, 4, 4, argb, D3DPOOL_SYSTEMMEM, 4, 4, argb,
+                     D3DTEXF_NONE),
+        StretchPlain("into system memory", D3DERR_INVALIDCALL, 4, 4, argb, video, 4, 4, argb, D3DTEXF_NONE,
+                     D3DPOOL_SYSTEMMEM),
+        StretchTexture("a render-target texture's level", D3D_OK, D3DUSAGE_RENDERTARGET, video),
+        StretchTexture("a managed texture's level", D3DERR_INVALIDCALL, 0, D3DPOOL_MANAGED),
+        StretchTexture("a system-memory texture's level", D3DERR_INVALIDCALL, 0, D3DPOOL_SYSTEMMEM),
+        StretchTexture("a render target into a plain surface", D3DERR_INVALIDCALL, D3DUSAGE_RENDERTARGET, video,
+                       true),
+    });
+}
+
+// Doubling a plain surface with the point filter repeats each texel twice each way; a rectangle of
+// one goes into a rectangle of the other and leaves the rest alone.
+TEST_P(D3D9DeviceRulesTest, StretchRectScalesPlainSurfacesByTheNearestTexel)
+{
+    IDirect3DSurface9* source = NumberedPlain(device, 2, 2, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+    IDirect3DSurface9* dest = NumberedPlain(device, 6, 4, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+    ASSERT_TRUE(source && dest);
+    const std::vector<DWORD> before = LockedTexels(dest);
+    const std::vector<DWORD> from = LockedTexels(source);
+    const RECT into{2, 0, 6, 4};
+    ASSERT_EQ(device->StretchRect(source, nullptr, dest, &into, D3DTEXF_POINT), D3D_OK);
+    const std::vector<DWORD> after = LockedTexels(dest);
+    ASSERT_EQ(after.size(), 24u);
+    for (UINT y = 0; y < 4; ++y)
+        for (UINT x = 0; x < 6; ++x) {
+            const DWORD expected = x < 2 ? before[y * 6 + x] : from[(y / 2) * 2 + (x - 2) / 2];
+            EXPECT_EQ(after[y * 6 + x], expected) << x << ", " << y;
+        }
+    // One texel of the source into one of the destination.
+    const RECT one{1, 1, 2, 2};
+    const RECT corner{0, 3, 1, 4};
+    ASSERT_EQ(device->StretchRect(source, &one, dest, &corner, D3DTEXF_NONE), D3D_OK);
+    EXPECT_EQ(LockedTexels(dest)[3 * 6], from[3]);
+    source->Release();
+    dest->Release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Out-parameters and small state
+
+D3D9RuleRow BackBuffer(const char* rule, HRESULT expected, UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type)
+{
+    return {rule, expected, [=](IDirect3DDevice9* device, const D3DCAPS9&) {
+                static char stale = 0;
+                IDirect3DSurface9* const marker = reinterpret_cast<IDirect3DSurface9*>(&stale);
+                IDirect3DSurface9* back = marker;
+                const HRESULT hr = device->GetBackBuffer(swapChain, index, type, &back);
+                if (hr != D3D_OK && back != nullptr)
+                    ADD_FAILURE() << "a refused GetBackBuffer leaves a pointer behind";
+                if (hr == D3D_OK && (back == nullptr || back == marker))
+                    ADD_FAILURE() << "GetBackBuffer succeeds without a surface";
+                if (hr == D3D_OK && back != nullptr && back != marker)
+                    back->Release();
+                return hr;
+            }};
+}
+
+// Locks a resource made for the row and checks that a failed lock clears pBits.
+enum class LockTarget { TextureLevel, TextureSurface, CubeFace, VolumeTextureLevel, Volume, RenderTarget };
+
+D3D9RuleRow Lock(const char* rule, HRESULT expected, LockTarget what, UINT level, bool lockTwice = false,
+                 bool badArea = false)
+{
+    return {rule, expected, [=](IDirect3DDevice9* device, const D3DCAPS9&) {
+                void* const stale = &device;
+                HRESULT hr = E_FAIL;
+                void* bits = nullptr;
+                const RECT badRect{0, 0, 9, 9};
+                const D3DBOX badBox{0, 0, 4, 4, 3, 9};
+                if (what == LockTarget::TextureLevel || what == LockTarget::TextureSurface) {
+                    IDirect3DTexture9* texture = nullptr;
+                    if (device->CreateTexture(8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr) !=
+                        D3D_OK)
+                        return E_FAIL;
+                    D3DLOCKED_RECT locked{};
+                    if (lockTwice)
+                        texture->LockRect(level, &locked, nullptr, 0);
+                    locked = {1, stale};
+                    if (what == LockTarget::TextureLevel) {
+                        hr = texture->LockRect(level, &locked, badArea ? &badRect : nullptr, 0);
+                    } else {
+                        IDirect3DSurface9* surface = nullptr;
+                        if (texture->GetSurfaceLevel(level, &surface) == D3D_OK) {
+                            hr = surface->LockRect(&locked, badArea ? &badRect : nullptr, 0);
+                            surface->Release();
+                        }
+                    }
+                    bits = locked.pBits;
+                    texture->UnlockRect(level < 2 ? level : 0);
+                    texture->Release();
+                } else if (what == LockTarget::CubeFace) {
+                    IDirect3DCubeTexture9* cube = nullptr;
+                    if (device->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr) != D3D_OK)
+                        return E_FAIL;
+                    D3DLOCKED_RECT locked{1, stale};
+                    hr = cube->LockRect(static_cast<D3DCUBEMAP_FACES>(level), 0, &locked, nullptr, 0);
+                    bits = locked.pBits;
+                    if (hr == D3D_OK)
+                        cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(level), 0);
+                    cube->Release();
+                } else if (what == LockTarget::VolumeTextureLevel || what == LockTarget::Volume) {
+                    IDirect3DVolumeTexture9* volume = nullptr;
+                    if (device->CreateVolumeTexture(4, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &volume,
+                                                    nullptr) != D3D_OK)
+                        return E_FAIL;
+                    D3DLOCKED_BOX locked{1, 1, stale};
+                    if (what == LockTarget::VolumeTextureLevel) {
+                        hr = volume->LockBox(level, &locked, badArea ? &badBox : nullptr, 0);
+                    } else {
+                        IDirect3DVolume9* slice = nullptr;
+                        if (volume->GetVolumeLevel(0, &slice) == D3D_OK) {
+                            hr = slice->LockBox(&locked, badArea ? &badBox : nullptr, 0);
+                            slice->Release();
+                        }
+                    }
+                    bits = locked.pBits;
+                    if (hr == D3D_OK)
+                        volume->UnlockBox(0);
+                    volume->Release();
+                } else {
+                    IDirect3DSurface9* target = nullptr;
+                    if (device->CreateRenderTarget(4, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &target,
+                                                   nullptr) != D3D_OK)
+                        return E_FAIL;
+                    D3DLOCKED_RECT locked{1, stale};
+                    hr = target->LockRect(&locked, nullptr, 0);
+                    bits = locked.pBits;
+                    target->Release();
+                }
+                if (hr != D3D_OK && bits != nullptr)
+                    ADD_FAILURE() << "a failed lock leaves pBits behind";
+                if (hr == D3D_OK && (bits == nullptr || bits == stale))
+                    ADD_FAILURE() << "a lock succeeds without memory";
+                return hr;
+            }};
+}
+
+// Unlocks what was never locked: a texture's level (all kinds) answers D3D_OK, a plain surface
+// refuses.
+enum class UnlockTarget { Texture, TextureSurface, CubeFace, VolumeTexture, Volume, PlainSurface, TextureLevelPast };
+
+D3D9RuleRow Unlock(const char* rule, HRESULT expected, UnlockTarget what)
+{
+    return {rule, expected, [=](IDirect3DDevice9* device, const D3DCAPS9&) {
+                HRESULT hr = E_FAIL;
+                if (what == UnlockTarget::Texture || what == UnlockTarget::TextureSurface ||
+                    what == UnlockTarget::TextureLevelPast) {
+                    IDirect3DTexture9* texture = nullptr;
+                    if (device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr) !=
+                        D3D_OK)
+                        return E_FAIL;
+                    if (what == UnlockTarget::TextureSurface) {
+                        IDirect3DSurface9* surface = nullptr;
+                        if (texture->GetSurfaceLevel(0, &surface) == D3D_OK) {
+                            hr = surface->UnlockRect();
+                            surface->Release();
+                        }
+                    } else {
+                        hr = texture->UnlockRect(what == UnlockTarget::TextureLevelPast ? 1 : 0);
+                    }
+                    texture->Release();
+                } else if (what == UnlockTarget::CubeFace) {
+                    IDirect3DCubeTexture9* cube = nullptr;
+                    if (device->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr) != D3D_OK)
+                        return E_FAIL;
+                    hr = cube->UnlockRect(D3DCUBEMAP_FACE_NEGATIVE_Z, 0);
+                    cube->Release();
+                } else if (what == UnlockTarget::VolumeTexture || what == UnlockTarget::Volume) {
+                    IDirect3DVolumeTexture9* volume = nullptr;
+                    if (device->CreateVolumeTexture(4, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &volume,
+                                                    nullptr) != D3D_OK)
+                        return E_FAIL;
+                    if (what == UnlockTarget::Volume) {
+                        IDirect3DVolume9* slice = nullptr;
+                        if (volume->GetVolumeLevel(0, &slice) == D3D_OK) {
+                            hr = slice->UnlockBox();
+                            slice->Release();
+                        }
+                    } else {
+                        hr = volume->UnlockBox(0);
+                    }
+                    volume->Release();
+                } else {
+                    IDirect3DSurface9* plain = nullptr;
+                    if (device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &plain,
+                                                            nullptr) != D3D_OK)
+                        return E_FAIL;
+                    hr = plain->UnlockRect();
+                    plain->Release();
+                }
+                return hr;
+            }};
+}
+
+// Binds a buffer to stream 0 at stride 20, then unbinds it with the arguments given; the stride
+// GetStreamSource then reports must be `strideAfter`.
+D3D9RuleRow UnbindStream(const char* rule, HRESULT expected, UINT offset, UINT stride, UINT strideAfter)
+{
+    return {rule, expected, [=](IDirect3DDevice9* device, const D3DCAPS9&) {
+                IDirect3DVertexBuffer9* buffer = nullptr;
+                if (device->CreateVertexBuffer(200, 0, 0, D3DPOOL_MANAGED, &buffer, nullptr) != D3D_OK ||
+                    device->SetStreamSource(0, buffer, 0, 20) != D3D_OK)
+                    return E_FAIL;
+                const HRESULT hr = device->SetStreamSource(0, nullptr, offset, stride);
+                IDirect3DVertexBuffer9* bound = buffer;
+                UINT offsetAfter = 99, reported = 99;
+                if (device->GetStreamSource(0, &bound, &offsetAfter, &reported) != D3D_OK || bound != nullptr)
+                    ADD_FAILURE() << "the stream still has a buffer";
+                if (bound != nullptr)
+                    bound->Release();
+                if (reported != strideAfter)
+                    ADD_FAILURE() << "GetStreamSource reports stride " << reported << ", not " << strideAfter;
+                buffer->Release();
+                return hr;
+            }};
+}
+
+D3D9RuleRow Declaration(const char* rule, HRESULT expected, std::vector<D3DVERTEXELEMENT9> elements)
+{
+    return {rule, expected, [elements](IDirect3DDevice9* device, const D3DCAPS9&) {
+                IDirect3DVertexDeclaration9* declaration = nullptr;
+                const HRESULT hr = device->CreateVertexDeclaration(elements.data(), &declaration);
+                if ((hr == D3D_OK) != (declaration != nullptr))
+                    ADD_FAILURE() << "a declaration comes back exactly when the creation succeeds";
+                if (declaration != nullptr)
+                    declaration->Release();
+                return hr;
+            }};
+}
+
+TEST_P(D3D9DeviceRulesTest, OutParametersAreClearedWhenACallFails)
+{
+    ExpectRules({
+        BackBuffer("the back buffer", D3D_OK, 0, 0, D3DBACKBUFFER_TYPE_MONO),
+        BackBuffer("the back buffer asked for as the left eye's", D3D_OK, 0, 0, D3DBACKBUFFER_TYPE_LEFT),
+        BackBuffer("the back buffer asked for as the right eye's", D3D_OK, 0, 0, D3DBACKBUFFER_TYPE_RIGHT),
+        BackBuffer("a back buffer past the chain", D3DERR_INVALIDCALL, 0, 1, D3DBACKBUFFER_TYPE_MONO),
+        BackBuffer("a second swap chain", D3DERR_INVALIDCALL, 1, 0, D3DBACKBUFFER_TYPE_MONO),
+        Lock("a texture's level", D3D_OK, LockTarget::TextureLevel, 0),
+        Lock("a texture level past the chain", D3DERR_INVALIDCALL, LockTarget::TextureLevel, 2),
+        Lock("a rectangle outside the level", D3DERR_INVALIDCALL, LockTarget::TextureLevel, 1, false, true),
+        Lock("a level locked already", D3DERR_INVALIDCALL, LockTarget::TextureLevel, 0, true),
+        Lock("a texture's surface locked already", D3DERR_INVALIDCALL, LockTarget::TextureSurface, 0, true),
+        Lock("a cube face that does not exist", D3DERR_INVALIDCALL, LockTarget::CubeFace, 6),
+        Lock("a box outside the volume", D3DERR_INVALIDCALL, LockTarget::VolumeTextureLevel, 0, false, true),
+        Lock("a volume level past the chain", D3DERR_INVALIDCALL, LockTarget::VolumeTextureLevel, 1),
+        Lock("a box outside a volume level", D3DERR_INVALIDCALL, LockTarget::Volume, 0, false, true),
+        Lock("a render target made without Lockable", D3DERR_INVALIDCALL, LockTarget::RenderTarget, 0),
+    });
+}
+
+TEST_P(D3D9DeviceRulesTest, SmallStateFollowsTheDrivers)
+{
+    const auto element = [](WORD stream, WORD offset, BYTE type, BYTE usage) {
+        return D3DVERTEXELEMENT9{stream, offset, type, D3DDECLMETHOD_DEFAULT, usage, 0};
+    };
+    const D3DVERTEXELEMENT9 end = D3DDECL_END();
+    const auto position = element(0, 0, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION);
+    ExpectRules({
+        Unlock("a texture level never locked", D3D_OK, UnlockTarget::Texture),
+        Unlock("a texture's surface never locked", D3D_OK, UnlockTarget::TextureSurface),
+        Unlock("a cube face never locked", D3D_OK, UnlockTarget::CubeFace),
+        Unlock("a volume texture level never locked", D3D_OK, UnlockTarget::VolumeTexture),
+        Unlock("a volume never locked", D3D_OK, UnlockTarget::Volume),
+        Unlock("a texture level past the chain", D3DERR_INVALIDCALL, UnlockTarget::TextureLevelPast),
+        Unlock("a plain surface never locked", D3DERR_INVALIDCALL, UnlockTarget::PlainSurface),
+        UnbindStream("unbinding keeps the stride", D3D_OK, 0, 0, 20),
+        UnbindStream("unbinding with another stride keeps the first", D3D_OK, 4, 12, 20),
+        Declaration("elements at multiples of 4", D3D_OK,
+                    {position, element(0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR), end}),
+        Declaration("an element at offset 2", E_FAIL,
+                    {position, element(0, 14, D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR), end}),
+        Declaration("an element on a second stream at offset 1", E_FAIL,
+                    {position, element(1, 1, D3DDECLTYPE_UBYTE4, D3DDECLUSAGE_BLENDINDICES), end}),
+        Declaration("an element of type UNUSED", E_FAIL,
+                    {position, element(0, 12, D3DDECLTYPE_UNUSED, D3DDECLUSAGE_TEXCOORD), end}),
+        Declaration("a type past UNUSED", D3DERR_INVALIDCALL,
+                    {position, element(0, 12, D3DDECLTYPE_UNUSED + 1, D3DDECLUSAGE_TEXCOORD), end}),
+        Declaration("a stream past 15", D3DERR_INVALIDCALL,
+                    {position, element(16, 0, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD), end}),
+        Declaration("a usage named twice", D3DERR_INVALIDCALL, {position, position, end}),
+        Declaration("no elements", D3D_OK, {end}),
     });
 }
 

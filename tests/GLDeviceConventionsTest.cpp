@@ -13,6 +13,7 @@ using GLDeviceConventionsTest = GLTestDevice;
 constexpr D3DCOLOR kRed = D3DCOLOR_XRGB(255, 0, 0);
 constexpr D3DCOLOR kGreen = D3DCOLOR_XRGB(0, 255, 0);
 constexpr D3DCOLOR kBlue = D3DCOLOR_XRGB(0, 0, 255);
+constexpr D3DCOLOR kWhite = D3DCOLOR_XRGB(255, 255, 255);
 
 // A fullscreen quad sampling uv 0..1, placed the Direct3D 9 way (half a pixel up and left).
 void FullscreenTexturedQuad(GLTestDevice::TexturedVertex (&v)[4], UINT width, UINT height, float offset = 0.5f)
@@ -301,9 +302,49 @@ TEST_F(GLDeviceConventionsTest, ViewportIsTopLeftAndLimitsClear)
     EXPECT_EQ(Rgb(back[7 * 64 + 16]), 0u);
     EXPECT_EQ(Rgb(back[32 * 64 + 47]), 0u);
     EXPECT_EQ(Rgb(back[8 * 64 + 48]), 0u);
-    // A viewport outside the target is refused.
-    D3DVIEWPORT9 outside{40, 0, 32, 24, 0.f, 1.f};
-    EXPECT_EQ(device->SetViewport(&outside), D3DERR_INVALIDCALL);
+}
+
+// A viewport may reach past the target's edges, as drivers allow: it maps clip space onto all of
+// itself (GL's viewport is not cut to the target), and drawing and Clear land only on the part
+// inside the target.
+TEST_F(GLDeviceConventionsTest, AViewportPastTheTargetMapsWhollyAndClipsToTheTarget)
+{
+    UseColourShaders();
+    ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.f, 0), D3D_OK);
+    // 64 x 32 from (32, 16) on the 64 x 64 back buffer: its right half lies outside.
+    const D3DVIEWPORT9 viewport{32, 16, 64, 32, 0.f, 1.f};
+    ASSERT_EQ(device->SetViewport(&viewport), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.f, 0), D3D_OK);
+    std::vector<std::uint32_t> back = ReadBackBuffer();
+    for (UINT y = 0; y < 64; ++y)
+        for (UINT x = 0; x < 64; ++x)
+            ASSERT_EQ(Rgb(back[y * 64 + x]), x >= 32 && y >= 16 && y < 48 ? 0x0000FFu : 0u) << x << ", " << y;
+
+    // In the viewport's own pixels: its first quarter red, its second green, its right half (all
+    // outside the target) white.
+    DrawRect(0, 0, 16, 32, kRed, 0.5f, 64, 32);
+    DrawRect(16, 0, 32, 32, kGreen, 0.5f, 64, 32);
+    DrawRect(32, 0, 64, 32, kWhite, 0.5f, 64, 32);
+    back = ReadBackBuffer();
+    SavePng("viewport-past-the-target.png", back, 64, 64);
+    // Rows 16 and 47 are the viewport's edges; the columns inside the target are exact.
+    for (UINT y : {17u, 30u, 46u}) {
+        for (UINT x = 0; x < 64; ++x) {
+            const std::uint32_t expected = x < 32 ? 0u : x < 48 ? 0xFF0000u : 0x00FF00u;
+            EXPECT_EQ(Rgb(back[y * 64 + x]), expected) << x << ", " << y;
+        }
+    }
+    for (UINT y : {0u, 14u, 49u, 63u})
+        for (UINT x = 0; x < 64; ++x)
+            EXPECT_EQ(Rgb(back[y * 64 + x]), 0u) << x << ", " << y;
+
+    // A viewport wholly right of the target: nothing is cleared or drawn.
+    const D3DVIEWPORT9 beyond{64, 0, 16, 16, 0.f, 1.f};
+    ASSERT_EQ(device->SetViewport(&beyond), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, kWhite, 1.f, 0), D3D_OK);
+    DrawRect(0, 0, 16, 16, kWhite, 0.5f, 16, 16);
+    EXPECT_EQ(ReadBackBuffer(), back);
 }
 
 TEST_F(GLDeviceConventionsTest, NewDeviceHasDirect3DDefaultStates)

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "GLTestDevice.h"
+#include "d3d9/gl/GLDevice.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ TEST_F(GLDeviceResourcesTest, TextureLevelsLocksAndTheirErrors)
     std::memset(whole.pBits, 0, static_cast<size_t>(whole.Pitch) * 8);
     EXPECT_EQ(texture->LockRect(0, &whole, nullptr, 0), D3DERR_INVALIDCALL) << "already locked";
     ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
-    EXPECT_EQ(texture->UnlockRect(0), D3DERR_INVALIDCALL) << "not locked";
+    EXPECT_EQ(texture->UnlockRect(0), D3D_OK) << "not locked: drivers answer D3D_OK";
     const RECT part{2, 3, 5, 4};
     D3DLOCKED_RECT sub{};
     ASSERT_EQ(texture->LockRect(0, &sub, &part, 0), D3D_OK);
@@ -305,6 +306,126 @@ TEST_F(GLDeviceResourcesTest, StreamsIndicesAndDynamicBufferLocks)
                                            D3DDECL_END()};
     IDirect3DVertexDeclaration9* bad = nullptr;
     EXPECT_EQ(device->CreateVertexDeclaration(duplicate, &bad), D3DERR_INVALIDCALL);
+}
+
+// A stream the declaration names with nothing bound reads zeros, as drivers draw it: every
+// component, w included (GL's own default for a missing attribute would give w = 1).
+TEST_F(GLDeviceResourcesTest, AStreamWithNothingBoundReadsZeros)
+{
+    const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+                                          {1, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                          {1, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                          D3DDECL_END()};
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(device->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    Own(decl);
+    // Vertices 0..5 cover the left half of the target, 6..11 the right half.
+    IDirect3DVertexBuffer9* positions = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(12 * 16, 0, 0, D3DPOOL_MANAGED, &positions, nullptr), D3D_OK);
+    Own(positions);
+    float* p = nullptr;
+    ASSERT_EQ(positions->Lock(0, 0, reinterpret_cast<void**>(&p), 0), D3D_OK);
+    for (int half = 0; half < 2; ++half) {
+        const float left = half == 0 ? -1.f : 0.f, right = left + 1.f;
+        const float corners[6][4] = {{left, 1, 0.5f, 1},  {right, 1, 0.5f, 1}, {left, -1, 0.5f, 1},
+                                     {left, -1, 0.5f, 1}, {right, 1, 0.5f, 1}, {right, -1, 0.5f, 1}};
+        std::memcpy(p + half * 24, corners, sizeof corners);
+    }
+    ASSERT_EQ(positions->Unlock(), D3D_OK);
+    // What stream 1 holds when it is bound: texcoord (0.5, 0.25, 0, 0.25) and an opaque black colour.
+    IDirect3DVertexBuffer9* extras = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(12 * 20, 0, 0, D3DPOOL_MANAGED, &extras, nullptr), D3D_OK);
+    Own(extras);
+    unsigned char* e = nullptr;
+    ASSERT_EQ(extras->Lock(0, 0, reinterpret_cast<void**>(&e), 0), D3D_OK);
+    for (int v = 0; v < 12; ++v) {
+        const float texcoord[4] = {0.5f, 0.25f, 0.f, 0.25f};
+        const D3DCOLOR colour = D3DCOLOR_ARGB(255, 0, 0, 0);
+        std::memcpy(e + v * 20, texcoord, sizeof texcoord);
+        std::memcpy(e + v * 20 + 16, &colour, sizeof colour);
+    }
+    ASSERT_EQ(extras->Unlock(), D3D_OK);
+
+    // Zeros give (0.25, 0.5, 0.75); the bound values (1.25, 0.75, 1), red clamped to 1.
+    const char* vs = R"(
+in vec4 POSITION0;
+in vec4 TEXCOORD0;
+in vec4 COLOR0;
+out vec4 t;
+out vec4 c;
+void main()
+{
+    gl_Position = POSITION0;
+    t = TEXCOORD0;
+    c = COLOR0;
+})";
+    const char* ps = R"(
+in vec4 t;
+in vec4 c;
+out vec4 COLOR0;
+void main()
+{
+    COLOR0 = vec4(0.25 + t.x + 0.5 * c.a, 0.5 + t.y, 0.75 + t.w, 1.0);
+})";
+    ASSERT_EQ(device->SetVertexShader(VertexShader(vs)), D3D_OK);
+    ASSERT_EQ(device->SetPixelShader(PixelShader(ps)), D3D_OK);
+    ASSERT_EQ(device->SetVertexDeclaration(decl), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+    ASSERT_EQ(device->SetStreamSource(0, positions, 0, 16), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.f, 0), D3D_OK);
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK); // stream 1 unbound
+    ASSERT_EQ(device->SetStreamSource(1, extras, 0, 20), D3D_OK);
+    ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2), D3D_OK);
+    ASSERT_EQ(device->SetStreamSource(1, nullptr, 0, 0), D3D_OK);
+    const std::vector<std::uint32_t> back = ReadBackBuffer();
+    SavePng("unbound-stream-zeros.png", back, 64, 64);
+    const auto near = [](std::uint32_t pixel, std::uint32_t expected) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int a = static_cast<int>((pixel >> shift) & 0xFF), b = static_cast<int>((expected >> shift) & 0xFF);
+            if (a - b > 1 || b - a > 1)
+                return false;
+        }
+        return true;
+    };
+    for (UINT y : {1u, 32u, 62u}) {
+        EXPECT_PRED2(near, Rgb(back[y * 64 + 8]), 0x4080BFu) << "zeros, row " << y;
+        EXPECT_PRED2(near, Rgb(back[y * 64 + 31]), 0x4080BFu) << "zeros, row " << y;
+        EXPECT_PRED2(near, Rgb(back[y * 64 + 33]), 0xFFBFFFu) << "bound, row " << y;
+        EXPECT_PRED2(near, Rgb(back[y * 64 + 60]), 0xFFBFFFu) << "bound, row " << y;
+    }
+    // With stream 0 unbound too every position is zero: the draw is taken and shows nothing.
+    ASSERT_EQ(device->SetStreamSource(0, nullptr, 0, 0), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+    EXPECT_EQ(ReadBackBuffer(), back);
+}
+
+// The fixed-function pipeline is not provided: a draw without both shaders is refused, and the
+// device says why (in LastDrawError, and once on standard error).
+TEST_F(GLDeviceResourcesTest, DrawsWithoutShadersAreRefusedAndSayWhy)
+{
+    auto* gl = dynamic_cast<GLDevice*>(device);
+    ASSERT_NE(gl, nullptr);
+    ASSERT_EQ(device->SetVertexDeclaration(colourDecl), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+    ColourVertex triangle[3] = {{-1, 1, 0.5f, 1, kRed}, {1, 1, 0.5f, 1, kRed}, {-1, -1, 0.5f, 1, kRed}};
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof triangle[0]), D3DERR_INVALIDCALL);
+    EXPECT_NE(gl->LastDrawError().find("no shaders are set"), std::string::npos) << gl->LastDrawError();
+    EXPECT_NE(gl->LastDrawError().find("fixed-function pipeline is not provided"), std::string::npos);
+    ASSERT_EQ(device->SetVertexShader(VertexShader(kColourVS)), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof triangle[0]), D3DERR_INVALIDCALL);
+    EXPECT_NE(gl->LastDrawError().find("no pixel shader is set"), std::string::npos) << gl->LastDrawError();
+    const std::string written = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(written.find("no shaders are set"), std::string::npos) << written;
+    EXPECT_EQ(written.find("fixed-function"), written.rfind("fixed-function")) << "written once: " << written;
+    EXPECT_EQ(Rgb(ReadBackBuffer()[8 * 64 + 8]), 0u) << "nothing drawn";
+
+    ASSERT_EQ(device->SetPixelShader(PixelShader(kColourPS)), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof triangle[0]), D3D_OK);
+    EXPECT_EQ(Rgb(ReadBackBuffer()[8 * 64 + 8]), 0xFF0000u);
+    ASSERT_EQ(device->SetVertexDeclaration(nullptr), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof triangle[0]), D3DERR_INVALIDCALL);
+    EXPECT_NE(gl->LastDrawError().find("no vertex declaration"), std::string::npos) << gl->LastDrawError();
 }
 
 // Points take their size from the shader's gl_PointSize, or from D3DRS_POINTSIZE when it writes none.

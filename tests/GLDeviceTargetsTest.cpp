@@ -226,6 +226,63 @@ TEST_F(GLDeviceTargetsTest, StretchRectCopiesAndScalesBetweenSurfaces)
     back->Release();
 }
 
+// Plain surfaces in video memory copy into each other, stretched as the filter says: the point filter
+// repeats texels in blocks, the linear one blends between their centres.
+TEST_F(GLDeviceTargetsTest, StretchRectScalesBetweenPlainSurfaces)
+{
+    // 2 x 2: black, white over red, blue.
+    IDirect3DSurface9* source = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(2, 2, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &source, nullptr), D3D_OK);
+    Own(source);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(source->LockRect(&locked, nullptr, 0), D3D_OK);
+    const D3DCOLOR texels[2][2] = {{D3DCOLOR_XRGB(0, 0, 0), kWhite}, {kRed, kBlue}};
+    for (int y = 0; y < 2; ++y)
+        std::memcpy(static_cast<std::uint8_t*>(locked.pBits) + y * locked.Pitch, texels[y], 8);
+    ASSERT_EQ(source->UnlockRect(), D3D_OK);
+    const auto stretched = [&](D3DTEXTUREFILTERTYPE filter) {
+        std::vector<std::uint32_t> pixels;
+        IDirect3DSurface9* dest = nullptr;
+        EXPECT_EQ(device->CreateOffscreenPlainSurface(64, 64, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &dest, nullptr),
+                  D3D_OK);
+        if (!dest)
+            return pixels;
+        EXPECT_EQ(device->StretchRect(source, nullptr, dest, nullptr, filter), D3D_OK);
+        D3DLOCKED_RECT out{};
+        EXPECT_EQ(dest->LockRect(&out, nullptr, D3DLOCK_READONLY), D3D_OK);
+        pixels.resize(64 * 64);
+        for (int y = 0; y < 64; ++y)
+            std::memcpy(&pixels[y * 64], static_cast<const std::uint8_t*>(out.pBits) + y * out.Pitch, 64 * 4);
+        dest->UnlockRect();
+        dest->Release();
+        return pixels;
+    };
+
+    const std::vector<std::uint32_t> point = stretched(D3DTEXF_POINT);
+    ASSERT_EQ(point.size(), 64u * 64u);
+    SavePng("stretch-plain-point.png", point, 64, 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(point[y * 64 + x], texels[y / 32][x / 32] | 0xFF000000u) << x << ", " << y;
+
+    const std::vector<std::uint32_t> linear = stretched(D3DTEXF_LINEAR);
+    ASSERT_EQ(linear.size(), 64u * 64u);
+    SavePng("stretch-plain-linear.png", linear, 64, 64);
+    // The corners keep their texels; along the top row black turns to white, down the left column
+    // black to red, each step no darker than the one before.
+    EXPECT_EQ(Rgb(linear[0]), 0u);
+    EXPECT_EQ(Rgb(linear[63]), 0xFFFFFFu);
+    EXPECT_EQ(Rgb(linear[63 * 64]), 0xFF0000u);
+    EXPECT_EQ(Rgb(linear[63 * 64 + 63]), 0x0000FFu);
+    for (int i = 1; i < 64; ++i) {
+        EXPECT_GE(linear[i] & 0xFF, linear[i - 1] & 0xFF) << i;
+        EXPECT_GE((linear[i * 64] >> 16) & 0xFF, (linear[(i - 1) * 64] >> 16) & 0xFF) << i;
+    }
+    const std::uint32_t middle = (linear[31] >> 16) & 0xFF;
+    EXPECT_GT(middle, 64u);
+    EXPECT_LT(middle, 192u);
+}
+
 TEST_F(GLDeviceTargetsTest, MultisampledBackBufferResolvesEdges)
 {
     DWORD qualities = 0;

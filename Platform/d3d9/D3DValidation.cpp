@@ -52,15 +52,16 @@ bool ExceedsLimit(UINT size, DWORD limit)
 
 } // namespace
 
-HRESULT CheckD3DViewport(const D3DVIEWPORT9* viewport, bool hasTarget, UINT targetWidth, UINT targetHeight)
+HRESULT CheckD3DViewport(const D3DCAPS9& caps, const D3DVIEWPORT9* viewport, bool hasTarget)
 {
     if (viewport == nullptr || !hasTarget) {
         return D3DERR_INVALIDCALL;
     }
     const D3DVIEWPORT9& v = *viewport;
+    const auto beyond = [](std::uint64_t end, DWORD limit) { return limit != 0 && end > limit; };
     // The negated comparisons refuse NaN depths too.
-    if (v.Width == 0 || v.Height == 0 || std::uint64_t{v.X} + v.Width > targetWidth ||
-        std::uint64_t{v.Y} + v.Height > targetHeight || !(v.MinZ >= 0.f && v.MinZ <= 1.f) ||
+    if (v.Width == 0 || v.Height == 0 || beyond(std::uint64_t{v.X} + v.Width, caps.MaxTextureWidth) ||
+        beyond(std::uint64_t{v.Y} + v.Height, caps.MaxTextureHeight) || !(v.MinZ >= 0.f && v.MinZ <= 1.f) ||
         !(v.MaxZ >= 0.f && v.MaxZ <= 1.f)) {
         return D3DERR_INVALIDCALL;
     }
@@ -144,6 +145,52 @@ HRESULT CheckD3DTextureArguments(const D3DCAPS9& caps, D3DRESOURCETYPE type, UIN
         *levelsMade = autoGen ? 1 : (levels == 0 ? full : levels);
     }
     return D3D_OK;
+}
+
+HRESULT CheckD3DVertexElements(const D3DVERTEXELEMENT9* elements, UINT* count)
+{
+    if (elements == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    for (UINT i = 0; i <= MAXD3DDECLLENGTH; ++i) {
+        const D3DVERTEXELEMENT9& e = elements[i];
+        if (e.Stream == 0xFF && e.Type == D3DDECLTYPE_UNUSED) {
+            if (count != nullptr) {
+                *count = i;
+            }
+            return D3D_OK;
+        }
+        if (e.Stream >= 16 || e.Type > D3DDECLTYPE_UNUSED || e.Method > MAXD3DDECLMETHOD ||
+            e.Usage > MAXD3DDECLUSAGE || e.UsageIndex > MAXD3DDECLUSAGEINDEX) {
+            return D3DERR_INVALIDCALL;
+        }
+        for (UINT j = 0; j < i; ++j) {
+            if (elements[j].Usage == e.Usage && elements[j].UsageIndex == e.UsageIndex) {
+                return D3DERR_INVALIDCALL;
+            }
+        }
+        // An element that reads nothing, or from an offset a vertex fetch cannot start at, is
+        // refused with the generic failure drivers answer for it.
+        if (e.Type == D3DDECLTYPE_UNUSED || e.Offset % 4 != 0) {
+            return E_FAIL;
+        }
+    }
+    return D3DERR_INVALIDCALL;
+}
+
+HRESULT CheckD3DQueryGetData(const void* data, DWORD size, DWORD flags)
+{
+    if ((flags & ~DWORD{D3DGETDATA_FLUSH}) != 0 || (data == nullptr && size != 0)) {
+        return D3DERR_INVALIDCALL;
+    }
+    return D3D_OK;
+}
+
+void D3DCopyQueryResult(const void* result, DWORD resultSize, void* data, DWORD size)
+{
+    if (data != nullptr && size != 0) {
+        std::memcpy(data, result, size < resultSize ? size : resultSize);
+    }
 }
 
 int D3DSamplerSlot(const D3DCAPS9& caps, DWORD sampler)

@@ -22,10 +22,11 @@ HRESULT CheckD3DAutoDepthStencilFormat(D3DFORMAT format);
 // Lock flags of a vertex or index buffer: only the known ones, and never DISCARD with READONLY.
 HRESULT CheckD3DBufferLockFlags(DWORD flags);
 
-// SetViewport: a viewport of at least one pixel each way, inside the first render target
-// (targetWidth x targetHeight), with MinZ and MaxZ in 0..1. A missing viewport or a device without
-// a first target is an invalid call.
-HRESULT CheckD3DViewport(const D3DVIEWPORT9* viewport, bool hasTarget, UINT targetWidth, UINT targetHeight);
+// SetViewport: a viewport of at least one pixel each way with MinZ and MaxZ in 0..1. It may reach
+// past the first render target's edges (drawing and Clear are clipped to the target), but not past
+// the largest target the device makes (MaxTextureWidth x MaxTextureHeight; no limit when 0). A
+// missing viewport or a device without a first target is an invalid call.
+HRESULT CheckD3DViewport(const D3DCAPS9& caps, const D3DVIEWPORT9* viewport, bool hasTarget);
 
 // SetScissorRect: a rectangle that starts at or right/below the origin and does not turn inside out
 // (right >= left, bottom >= top). It may reach past the target; drawing clips it.
@@ -46,6 +47,32 @@ HRESULT CheckD3DClear(DWORD count, const D3DRECT* rects, DWORD flags, float z, D
 // the texture shows (all of a full chain for 0; one for an automatically generated chain).
 HRESULT CheckD3DTextureArguments(const D3DCAPS9& caps, D3DRESOURCETYPE type, UINT width, UINT height, UINT depth,
                                  UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool, UINT* levelsMade);
+
+// CreateVertexDeclaration: the elements up to D3DDECL_END(), at most MAXD3DDECLLENGTH of them.
+// D3DERR_INVALIDCALL for a null array, a missing end, a stream past 15, an unknown type, method,
+// usage or usage index, or a usage and index named twice; E_FAIL for an element of type
+// D3DDECLTYPE_UNUSED or at an offset that is not a multiple of 4. On D3D_OK, *count is the number
+// of elements before the end.
+HRESULT CheckD3DVertexElements(const D3DVERTEXELEMENT9* elements, UINT* count);
+
+// IDirect3DQuery9::GetData's arguments: D3DERR_INVALIDCALL for flags other than D3DGETDATA_FLUSH
+// or a non-zero size without data. Any size goes with data: a finished query fills as much of its
+// result as fits (D3DCopyQueryResult); a size of 0 only asks whether the query is done.
+HRESULT CheckD3DQueryGetData(const void* data, DWORD size, DWORD flags);
+
+// Copies the first min(size, resultSize) bytes of a finished query's result into data (when given).
+void D3DCopyQueryResult(const void* result, DWORD resultSize, void* data, DWORD size);
+
+// The result of a LockRect or LockBox: a failed lock leaves no pointer behind, as drivers clear
+// pBits of the caller's D3DLOCKED_RECT or D3DLOCKED_BOX (when one is given).
+template <class Locked>
+HRESULT D3DLockResult(HRESULT hr, Locked* locked)
+{
+    if (hr != D3D_OK && locked != nullptr) {
+        locked->pBits = nullptr;
+    }
+    return hr;
+}
 
 // The samplers of a device, each at a slot: 0..15 for the pixel samplers, then the four vertex
 // samplers (D3DVERTEXTEXTURESAMPLER0..3), then the displacement-map sampler (D3DDMAPSAMPLER).

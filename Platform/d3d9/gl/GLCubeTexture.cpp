@@ -1,5 +1,7 @@
 #include "d3d9/gl/GLCubeTexture.h"
 
+#include "d3d9/D3DValidation.h"
+
 GLCubeTexture::GLCubeTexture(GLDevice* device, UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format,
                              D3DPOOL pool)
     : GLDeviceChild(device, pool == D3DPOOL_DEFAULT),
@@ -55,7 +57,7 @@ HRESULT GLCubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED
                                 DWORD Flags)
 {
     GLSurface* s = Find(FaceType, Level);
-    return s ? s->LockRect(pLockedRect, pRect, Flags) : D3DERR_INVALIDCALL;
+    return s ? s->LockRect(pLockedRect, pRect, Flags) : D3DLockResult(D3DERR_INVALIDCALL, pLockedRect);
 }
 
 HRESULT GLCubeTexture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level)

@@ -1,6 +1,7 @@
 #include "d3d9/gl/GLDevice.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -180,6 +181,9 @@ HRESULT GLDevice::Init(D3DPRESENT_PARAMETERS* params)
     copier_.CreateFramebuffers();
     glCreateSamplers(static_cast<GLsizei>(samplers_.size()), samplers_.data());
     glCreateBuffers(1, &upBuffer_);
+    glCreateBuffers(1, &zeroBuffer_);
+    const std::vector<std::uint8_t> zeros(static_cast<size_t>(kZeroBufferBytes), 0);
+    glNamedBufferStorage(zeroBuffer_, kZeroBufferBytes, zeros.data(), 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     state_.Enable(GL_PROGRAM_POINT_SIZE, true);
@@ -308,6 +312,7 @@ GLDevice::~GLDevice()
         copier_.DeleteFramebuffers();
         glDeleteSamplers(static_cast<GLsizei>(samplers_.size()), samplers_.data());
         glDeleteBuffers(1, &upBuffer_);
+        glDeleteBuffers(1, &zeroBuffer_);
         glDeleteRenderbuffers(1, &presented_);
         SDL_GL_MakeCurrent(ContextWindow(), nullptr);
         SDL_GL_DeleteContext(context_);
@@ -498,11 +503,15 @@ HRESULT GLDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode)
     return D3D_OK;
 }
 
-HRESULT GLDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
+// The type (mono, left or right) is not looked at, as drivers do; a refused call leaves no surface
+// behind in *ppBackBuffer.
+HRESULT GLDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE,
                                 IDirect3DSurface9** ppBackBuffer)
 {
-    if (!ppBackBuffer || iSwapChain != 0 || iBackBuffer >= params_.BackBufferCount || Type != D3DBACKBUFFER_TYPE_MONO ||
-        !backBuffer_)
+    if (!ppBackBuffer)
+        return D3DERR_INVALIDCALL;
+    *ppBackBuffer = nullptr;
+    if (iSwapChain != 0 || iBackBuffer >= params_.BackBufferCount || !backBuffer_)
         return D3DERR_INVALIDCALL;
     // Every back buffer of the chain is the one surface: Present copies it out instead of flipping.
     backBuffer_->AddRef();
@@ -786,9 +795,7 @@ HRESULT GLDevice::SetViewport(const D3DVIEWPORT9* pViewport)
 {
     if (Lose("SetViewport"))
         return D3DERR_DEVICELOST;
-    const GLSurface* target = targets_[0].Get();
-    if (const HRESULT hr = CheckD3DViewport(pViewport, target != nullptr, target ? target->Width() : 0,
-                                            target ? target->Height() : 0);
+    if (const HRESULT hr = CheckD3DViewport(GetGLAdapterInfo().caps, pViewport, targets_[0].Get() != nullptr);
         hr != D3D_OK)
         return hr;
     viewport_ = *pViewport;
@@ -934,8 +941,12 @@ HRESULT GLDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pSt
     }
     Stream& s = streams_[StreamNumber];
     s.buffer.Set(b);
-    s.offset = OffsetInBytes;
-    s.stride = Stride;
+    // Unbinding changes only the buffer: GetStreamSource still reports the offset and stride the
+    // stream had.
+    if (b) {
+        s.offset = OffsetInBytes;
+        s.stride = Stride;
+    }
     return D3D_OK;
 }
 
@@ -1183,16 +1194,41 @@ void GLDevice::ApplyVertexInputs(const GLProgram& program)
     }
     for (unsigned stream = 0; stream < streams_.size(); ++stream) {
         const Stream& s = streams_[stream];
-        state_.VertexBuffer(stream, s.buffer.Get() ? s.buffer.Get()->Name() : 0, s.offset, static_cast<GLsizei>(s.stride));
+        if (s.buffer.Get())
+            state_.VertexBuffer(stream, s.buffer.Get()->Name(), s.offset, static_cast<GLsizei>(s.stride));
+        else
+            state_.VertexBuffer(stream, zeroBuffer_, 0, 0); // every vertex reads the same zeros
     }
+}
+
+HRESULT GLDevice::CheckPipeline()
+{
+    const auto* vertexShader = vertexShader_.Get();
+    const auto* pixelShader = pixelShader_.Get();
+    if (!declaration_.Get()) {
+        drawError_ = "draw refused: no vertex declaration is set";
+        return D3DERR_INVALIDCALL;
+    }
+    if (!vertexShader || !pixelShader) {
+        // The fixed-function pipeline is not provided: a draw needs both shaders.
+        const char* missing = !vertexShader && !pixelShader ? "no shaders are"
+                              : !vertexShader               ? "no vertex shader is"
+                                                            : "no pixel shader is";
+        drawError_ = std::string("draw refused: ") + missing +
+                     " set, and the fixed-function pipeline is not provided (a draw needs a vertex and a pixel shader)";
+        if (!noShadersReported_) {
+            noShadersReported_ = true;
+            std::fprintf(stderr, "%s\n", drawError_.c_str());
+        }
+        return D3DERR_INVALIDCALL;
+    }
+    return D3D_OK;
 }
 
 HRESULT GLDevice::PrepareDraw(GLProgram*& program)
 {
     const auto* vertexShader = vertexShader_.Get();
     const auto* pixelShader = pixelShader_.Get();
-    if (!vertexShader || !pixelShader || !declaration_.Get())
-        return D3DERR_INVALIDCALL; // no fixed-function pipeline: shaders and a declaration are needed
     MakeCurrent();
     if (!lastProgram_ || lastVertexId_ != vertexShader->Id() || lastPixelId_ != pixelShader->Id()) {
         lastProgram_ = &programs_.Get(vertexShader->Id(), vertexShader->Name(), pixelShader->Id(), pixelShader->Name());
@@ -1201,7 +1237,7 @@ HRESULT GLDevice::PrepareDraw(GLProgram*& program)
     }
     GLProgram& p = *lastProgram_;
     if (!p.Name()) {
-        linkLog_ = p.Log();
+        drawError_ = "draw refused: the shaders do not link: " + p.Log();
         return D3DERR_INVALIDCALL;
     }
     const HRESULT hr = ApplyFramebuffer();
@@ -1261,12 +1297,12 @@ HRESULT GLDevice::CheckVertices(std::uint64_t first, std::uint64_t count) const
 {
     if (!declaration_.Get())
         return D3DERR_INVALIDCALL;
-    // Every stream the declaration reads must be bound and hold every vertex drawn: GL would read
-    // past the buffer's end otherwise.
+    // Every bound stream the declaration reads must hold every vertex drawn: GL would read past the
+    // buffer's end otherwise. A stream with nothing bound reads the zero buffer.
     for (const GLVertexDeclaration::Element& element : declaration_.Get()->Elements()) {
         const Stream& stream = streams_[element.d3d.Stream];
         if (!stream.buffer.Get())
-            return D3DERR_INVALIDCALL;
+            continue;
         D3DVERTEXBUFFER_DESC desc{};
         stream.buffer.Get()->GetDesc(&desc);
         const std::uint64_t end = stream.offset + std::uint64_t{element.d3d.Offset} + D3DDeclTypeSize(element.d3d.Type) +
@@ -1283,7 +1319,7 @@ HRESULT GLDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
         return D3DERR_DEVICELOST;
     GLenum mode = 0;
     const UINT count = GLPrimitiveVertexCount(PrimitiveType, PrimitiveCount, mode);
-    if (PrimitiveCount == 0 || count == 0 || CheckVertices(StartVertex, count) < 0)
+    if (PrimitiveCount == 0 || count == 0 || CheckPipeline() < 0 || CheckVertices(StartVertex, count) < 0)
         return D3DERR_INVALIDCALL;
     return Draw(PrimitiveType, PrimitiveCount, false, 0, StartVertex);
 }
@@ -1296,7 +1332,7 @@ HRESULT GLDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseV
     // The indices reach vertices BaseVertexIndex + MinVertexIndex .. + NumVertices - 1; those must be
     // in the streams.
     const std::int64_t firstVertex = std::int64_t{BaseVertexIndex} + MinVertexIndex;
-    if (primCount == 0 || NumVertices == 0 || firstVertex < 0 ||
+    if (primCount == 0 || NumVertices == 0 || firstVertex < 0 || CheckPipeline() < 0 ||
         CheckVertices(static_cast<std::uint64_t>(firstVertex), NumVertices) < 0)
         return D3DERR_INVALIDCALL;
     return Draw(PrimitiveType, primCount, true, BaseVertexIndex, startIndex);
@@ -1309,8 +1345,13 @@ HRESULT GLDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Primitive
         return D3DERR_DEVICELOST;
     GLenum mode = 0;
     const UINT count = GLPrimitiveVertexCount(PrimitiveType, PrimitiveCount, mode);
-    if (!pVertexStreamZeroData || VertexStreamZeroStride == 0 || PrimitiveCount == 0 || count == 0)
+    if (!pVertexStreamZeroData || VertexStreamZeroStride == 0 || PrimitiveCount == 0 || count == 0 ||
+        CheckPipeline() < 0)
         return D3DERR_INVALIDCALL;
+    // The vertices come from memory alone: a declaration that reads another stream is refused.
+    for (const GLVertexDeclaration::Element& element : declaration_.Get()->Elements())
+        if (element.d3d.Stream != 0)
+            return D3DERR_INVALIDCALL;
     // As in Direct3D 9, stream 0 is unset afterwards.
     Stream& s0 = streams_[0];
     s0.buffer.Clear();
@@ -1347,15 +1388,21 @@ HRESULT GLDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
     if (hr < 0)
         return hr;
     // Clear writes every channel whatever the write masks, inside the viewport (and the scissor
-    // rectangle when the scissor test is on), limited to the rectangles given.
+    // rectangle when the scissor test is on), limited to the rectangles given and to the target: a
+    // viewport may reach past the target's edges.
     renderStatesDirty_ = true;
     for (unsigned i = 0; i < 4; ++i)
         state_.ColorMask(i, 0xF);
     state_.DepthMask(true);
     state_.StencilWriteMask(0xFF);
     state_.Enable(GL_SCISSOR_TEST, true);
-    RECT area{static_cast<LONG>(viewport_.X), static_cast<LONG>(viewport_.Y),
-              static_cast<LONG>(viewport_.X + viewport_.Width), static_cast<LONG>(viewport_.Y + viewport_.Height)};
+    const GLSurface* target = targets_[0].Get();
+    const auto clamp = [](std::uint64_t value, UINT limit) {
+        return static_cast<LONG>(std::min<std::uint64_t>(value, limit));
+    };
+    RECT area{clamp(viewport_.X, target->Width()), clamp(viewport_.Y, target->Height()),
+              clamp(std::uint64_t{viewport_.X} + viewport_.Width, target->Width()),
+              clamp(std::uint64_t{viewport_.Y} + viewport_.Height, target->Height())};
     if (renderStates_[D3DRS_SCISSORTESTENABLE]) {
         area.left = std::max(area.left, scissor_.left);
         area.top = std::max(area.top, scissor_.top);
@@ -1459,6 +1506,15 @@ HRESULT GLDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
     const RECT d = pDestRect ? *pDestRect : WholeRect(dst);
     if (!RectInside(s, src->Width(), src->Height()) || !RectInside(d, dst->Width(), dst->Height()))
         return D3DERR_INVALIDCALL;
+    // Both surfaces in video memory (D3DPOOL_DEFAULT), as in Direct3D 9: a level of a managed texture
+    // is refused like a system-memory surface.
+    D3DSURFACE_DESC srcDesc{}, dstDesc{};
+    src->GetDesc(&srcDesc);
+    dst->GetDesc(&dstDesc);
+    if (srcDesc.Pool != D3DPOOL_DEFAULT || dstDesc.Pool != D3DPOOL_DEFAULT)
+        return D3DERR_INVALIDCALL;
+    if (src->GetKind() == GLSurface::Kind::Memory && dst->GetKind() == GLSurface::Kind::Memory)
+        return StretchPlain(src, s, dst, d, Filter);
     if (src->IsDepthStencil() || dst->IsDepthStencil()) {
         // Depth: whole surfaces of one format and size, no filtering.
         if (!src->IsDepthStencil() || !dst->IsDepthStencil() || pSourceRect || pDestRect ||
@@ -1473,11 +1529,7 @@ HRESULT GLDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
     if (!dst->IsRenderTarget() || !dst->HasGLImage())
         return D3DERR_INVALIDCALL;
     const D3DFormatInfo* srcInfo = FindD3DFormatInfo(src->Format());
-    D3DSURFACE_DESC srcDesc{};
-    src->GetDesc(&srcDesc);
-    // Plain surfaces only from video memory (D3DPOOL_DEFAULT), as in Direct3D 9.
-    if (srcInfo->compressed ||
-        (src->GetKind() == GLSurface::Kind::Memory && (src->IsLocked() || srcDesc.Pool != D3DPOOL_DEFAULT)))
+    if (srcInfo->compressed || src->IsLocked())
         return D3DERR_INVALIDCALL;
     if (src->GetKind() == GLSurface::Kind::TextureLevel && !src->HasGLImage())
         return D3DERR_INVALIDCALL;
@@ -1509,6 +1561,47 @@ HRESULT GLDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
     if (dst->Samples() > 0 && scaled)
         return D3DERR_INVALIDCALL;
     copier_.Blit(src, s, dst, d, GL_COLOR_BUFFER_BIT, filter);
+    return D3D_OK;
+}
+
+HRESULT GLDevice::StretchPlain(GLSurface* src, const RECT& s, GLSurface* dst, const RECT& d,
+                               D3DTEXTUREFILTERTYPE filter)
+{
+    // A copy between two plain surfaces of one format: their bytes, scaled as the filter says when
+    // the rectangles differ in size. Blocks of compressed formats are copied whole and unscaled.
+    const D3DFormatInfo* info = FindD3DFormatInfo(src->Format());
+    const GLFormat* gl = FindGLFormat(src->Format());
+    if (src->Format() != dst->Format() || !info || !gl || src->IsLocked() || dst->IsLocked())
+        return D3DERR_INVALIDCALL;
+    const LONG width = s.right - s.left, height = s.bottom - s.top;
+    const bool scaled = width != d.right - d.left || height != d.bottom - d.top;
+    const auto onBlocks = [](const RECT& r, const GLSurface* surface) {
+        const auto edge = [](LONG v, UINT limit) { return v % 4 == 0 || v == static_cast<LONG>(limit); };
+        return r.left % 4 == 0 && r.top % 4 == 0 && edge(r.right, surface->Width()) &&
+               edge(r.bottom, surface->Height());
+    };
+    if (info->compressed && (scaled || !onBlocks(s, src) || !onBlocks(d, dst)))
+        return D3DERR_INVALIDCALL;
+    if (lost_)
+        return D3D_OK;
+    UINT srcPitch = 0, dstPitch = 0;
+    const std::uint8_t* from = src->CpuBits(&srcPitch);
+    std::uint8_t* to = dst->CpuBits(&dstPitch);
+    if (scaled) {
+        MakeCurrent();
+        copier_.StretchMemory(*gl, info->bytes, from, src->Width(), src->Height(), srcPitch, s, to, dstPitch, d,
+                              filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+        return D3D_OK;
+    }
+    // Rows of texels, or of 4 x 4 blocks.
+    const UINT block = info->compressed ? 4 : 1;
+    const size_t rowBytes = static_cast<size_t>((width + block - 1) / block) * info->bytes;
+    for (LONG row = 0; row < (height + static_cast<LONG>(block) - 1) / static_cast<LONG>(block); ++row) {
+        const size_t srcRow = static_cast<size_t>(s.top / static_cast<LONG>(block) + row);
+        const size_t dstRow = static_cast<size_t>(d.top / static_cast<LONG>(block) + row);
+        std::memcpy(to + dstRow * dstPitch + static_cast<size_t>(d.left) / block * info->bytes,
+                    from + srcRow * srcPitch + static_cast<size_t>(s.left) / block * info->bytes, rowBytes);
+    }
     return D3D_OK;
 }
 

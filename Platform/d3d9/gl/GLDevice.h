@@ -131,8 +131,9 @@ public:
     HRESULT WriteSurface(GLSurface* surface, const std::uint8_t* bits, UINT pitch);
     // A new renderbuffer reads as black, depth 1 and stencil 0 until drawn into.
     void ClearNewSurface(GLSurface* surface);
-    // The last link log of a program that failed to link (for tools and tests).
-    const std::string& LastLinkLog() const { return linkLog_; }
+    // Why the last refused draw was refused (for tools and tests): what it lacked, or the link log
+    // of shaders that do not link together.
+    const std::string& LastDrawError() const { return drawError_; }
 
 private:
     struct Stream {
@@ -161,10 +162,15 @@ private:
     HRESULT ApplyFramebuffer();
     void ApplyRenderStates();
     void ApplySamplers();
+    // D3DERR_INVALIDCALL, with the reason in LastDrawError, unless a declaration and both shaders
+    // are set: the fixed-function pipeline is not provided.
+    HRESULT CheckPipeline();
     HRESULT PrepareDraw(GLProgram*& program);
     // D3DERR_INVALIDCALL unless the bound streams hold vertices first .. first + count - 1 of every
-    // element of the declaration.
+    // element of the declaration. A stream with nothing bound reads as zeros.
     HRESULT CheckVertices(std::uint64_t first, std::uint64_t count) const;
+    // StretchRect between two plain surfaces in video memory (rectangles already checked).
+    HRESULT StretchPlain(GLSurface* src, const RECT& s, GLSurface* dst, const RECT& d, D3DTEXTUREFILTERTYPE filter);
     void ApplyVertexInputs(const GLProgram& program);
     void MarkTargetsDrawn();
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT baseVertex, UINT start);
@@ -186,6 +192,10 @@ private:
     UINT presentedWidth_ = 0, presentedHeight_ = 0;
     bool hasPresented_ = false;
     GLuint upBuffer_ = 0; // DrawPrimitiveUP's vertices
+    // Zeros, read with a stride of 0 in place of a stream the declaration names but nothing is bound
+    // to: large enough for an element of any size at any offset a declaration can give.
+    GLuint zeroBuffer_ = 0;
+    static constexpr GLsizeiptr kZeroBufferBytes = 0x10000 + 16;
     GLsizeiptr upBufferSize_ = 0;
     std::array<GLuint, kStages> samplers_{};
 
@@ -213,7 +223,8 @@ private:
 
     GLUniformStore uniforms_;
     GLProgramCache programs_;
-    std::string linkLog_;
+    std::string drawError_;
+    bool noShadersReported_ = false; // the missing pipeline is written to standard error once
     GLProgram* lastProgram_ = nullptr; // the program of the last draw's shader pair
     std::uint64_t lastVertexId_ = 0, lastPixelId_ = 0;
     const GLProgram* inputsProgram_ = nullptr; // vertex inputs were last set up for this pair

@@ -1,7 +1,6 @@
 #include "d3d9/gl/GLQuery.h"
 
-#include <cstring>
-
+#include "d3d9/D3DValidation.h"
 #include "d3d9/gl/GLDevice.h"
 
 GLQuery::GLQuery(GLDevice* device, D3DQUERYTYPE type) : GLDeviceChild(device, false), type_(type)
@@ -84,12 +83,15 @@ HRESULT GLQuery::Issue(DWORD dwIssueFlags)
 
 HRESULT GLQuery::GetData(void* pData, DWORD dwSize, DWORD dwGetDataFlags)
 {
-    if (!device_ || (pData && dwSize < GetDataSize()) || (!pData && dwSize != 0))
+    if (!device_)
         return D3DERR_INVALIDCALL;
+    if (const HRESULT hr = CheckD3DQueryGetData(pData, dwSize, dwGetDataFlags); hr != D3D_OK)
+        return hr;
     if (device_->IsLost())
         return D3DERR_DEVICELOST;
+    // A query never issued, or between BEGIN and END, has nothing to report yet.
     if (state_ == State::Building || !everIssued_)
-        return D3DERR_INVALIDCALL;
+        return S_FALSE;
     device_->MakeCurrent();
     if (state_ == State::Issued) {
         if (type_ == D3DQUERYTYPE_OCCLUSION) {
@@ -109,17 +111,11 @@ HRESULT GLQuery::GetData(void* pData, DWORD dwSize, DWORD dwGetDataFlags)
             if (status == GL_TIMEOUT_EXPIRED)
                 return S_FALSE;
             DeleteFence();
-            result_ = 1;
+            result_ = TRUE;
         }
         state_ = State::Signaled;
     }
-    if (pData) {
-        if (type_ == D3DQUERYTYPE_OCCLUSION)
-            std::memcpy(pData, &result_, sizeof(DWORD));
-        else {
-            const BOOL done = TRUE;
-            std::memcpy(pData, &done, sizeof(BOOL));
-        }
-    }
+    // As much of the result as the caller has room for.
+    D3DCopyQueryResult(&result_, GetDataSize(), pData, dwSize);
     return S_OK;
 }

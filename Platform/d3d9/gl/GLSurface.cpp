@@ -1,6 +1,7 @@
 #include "d3d9/gl/GLSurface.h"
 
 #include "d3d9/D3DFormatInfo.h"
+#include "d3d9/D3DValidation.h"
 #include "d3d9/gl/GLDevice.h"
 #include "d3d9/gl/GLFormat.h"
 #include "d3d9/gl/GLTextureStorage.h"
@@ -156,6 +157,11 @@ void GLSurface::MarkDrawn()
 
 HRESULT GLSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags)
 {
+    return D3DLockResult(Lock(pLockedRect, pRect, Flags), pLockedRect);
+}
+
+HRESULT GLSurface::Lock(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags)
+{
     if (!pLockedRect)
         return D3DERR_INVALIDCALL;
     if (kind_ == Kind::TextureLevel) {
@@ -206,6 +212,7 @@ HRESULT GLSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWOR
 
 HRESULT GLSurface::UnlockRect()
 {
+    // A texture's level answers D3D_OK when it is not locked; other surfaces refuse.
     if (kind_ == Kind::TextureLevel)
         return storage_->Unlock(layer_, level_);
     if (!locked_)

@@ -62,6 +62,8 @@ public:
 
 private:
     GLSurface(GLDevice* device, Kind kind, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool, bool defaultPool);
+    // LockRect before a failure clears the caller's pBits.
+    HRESULT Lock(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags);
     void ForgetGLObjects() override;
 
     Kind kind_;

@@ -169,6 +169,38 @@ void GLSurfaceCopier::Write(GLSurface* surface, GLenum internalFormat, GLenum fo
     surface->MarkDrawn();
 }
 
+void GLSurfaceCopier::StretchMemory(const GLFormat& gl, UINT texelBytes, const std::uint8_t* src, UINT srcWidth,
+                                    UINT srcHeight, UINT srcPitch, const RECT& s, std::uint8_t* dst, UINT dstPitch,
+                                    const RECT& d, GLenum filter)
+{
+    Scope scope(*this);
+    const GLsizei width = d.right - d.left, height = d.bottom - d.top;
+    GLuint textures[2] = {};
+    glCreateTextures(GL_TEXTURE_2D, 2, textures);
+    glTextureStorage2D(textures[0], 1, gl.internalFormat, static_cast<GLsizei>(srcWidth),
+                       static_cast<GLsizei>(srcHeight));
+    glTextureStorage2D(textures[1], 1, gl.internalFormat, width, height);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(srcPitch / texelBytes));
+    glTextureSubImage2D(textures[0], 0, 0, 0, static_cast<GLsizei>(srcWidth), static_cast<GLsizei>(srcHeight),
+                        gl.format, gl.type, src);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glNamedFramebufferTexture(read_, GL_COLOR_ATTACHMENT0, textures[0], 0);
+    glNamedFramebufferTexture(draw_, GL_COLOR_ATTACHMENT0, textures[1], 0);
+    BlitColour(s, draw_, RECT{0, 0, width, height}, filter);
+    // The scaled rectangle straight into its place in the destination's rows.
+    std::uint8_t* first = dst + static_cast<size_t>(d.top) * dstPitch + static_cast<size_t>(d.left) * texelBytes;
+    const size_t bytes = static_cast<size_t>(height - 1) * dstPitch + static_cast<size_t>(width) * texelBytes;
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(dstPitch / texelBytes));
+    glGetTextureImage(textures[1], 0, gl.format, gl.type, static_cast<GLsizei>(bytes), first);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    Detach();
+    for (GLuint texture : textures)
+        state_.ForgetTexture(texture);
+    glDeleteTextures(2, textures);
+}
+
 void GLSurfaceCopier::Fill(GLSurface* surface, const RECT& r, const float colour[4])
 {
     Scope scope(*this);

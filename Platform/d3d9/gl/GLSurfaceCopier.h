@@ -5,6 +5,7 @@
 
 #include "d3d9/d3d9.h"
 
+struct GLFormat;
 class GLStateCache;
 class GLSurface;
 
@@ -37,6 +38,11 @@ public:
     void Read(GLSurface* surface, GLenum format, GLenum type, GLint rowTexels, std::uint8_t* bits);
     void Write(GLSurface* surface, GLenum internalFormat, GLenum format, GLenum type, GLint rowTexels,
                const std::uint8_t* bits);
+    // Rectangle s of an image in memory (srcWidth x srcHeight texels of `gl`'s layout, rows srcPitch
+    // bytes apart) onto rectangle d of another image of the same layout, scaled through two
+    // textures; the destination's texels outside d keep their bytes.
+    void StretchMemory(const GLFormat& gl, UINT texelBytes, const std::uint8_t* src, UINT srcWidth, UINT srcHeight,
+                       UINT srcPitch, const RECT& s, std::uint8_t* dst, UINT dstPitch, const RECT& d, GLenum filter);
     // Colour (red, green, blue, alpha) into rectangle r of a colour surface.
     void Fill(GLSurface* surface, const RECT& r, const float colour[4]);
 

@@ -1,5 +1,7 @@
 #include "d3d9/gl/GLTexture.h"
 
+#include "d3d9/D3DValidation.h"
+
 GLTexture::GLTexture(GLDevice* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                      D3DPOOL pool)
     : GLDeviceChild(device, pool == D3DPOOL_DEFAULT),
@@ -46,7 +48,7 @@ HRESULT GLTexture::GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLeve
 HRESULT GLTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags)
 {
     if (Level >= surfaces_.size())
-        return D3DERR_INVALIDCALL;
+        return D3DLockResult(D3DERR_INVALIDCALL, pLockedRect);
     return surfaces_[Level]->LockRect(pLockedRect, pRect, Flags);
 }
 

@@ -167,8 +167,11 @@ HRESULT GLTextureStorage::Lock(UINT layer, UINT level, const D3DBOX* box, DWORD 
 HRESULT GLTextureStorage::Unlock(UINT layer, UINT level)
 {
     Level* data = FindLevel(layer, level);
-    if (!data || !data->locked)
+    if (!data)
         return D3DERR_INVALIDCALL;
+    // A level that is not locked unlocks without complaint, as drivers answer it.
+    if (!data->locked)
+        return D3D_OK;
     data->locked = false;
     if (!(data->lockFlags & D3DLOCK_READONLY))
         Upload(layer, level, data->box);

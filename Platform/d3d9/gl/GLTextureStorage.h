@@ -48,6 +48,7 @@ public:
     // D3DUSAGE_DYNAMIC).
     HRESULT Lock(UINT layer, UINT level, const D3DBOX* box, DWORD flags, void** bits, INT* rowPitch,
                  INT* slicePitch);
+    // D3DERR_INVALIDCALL for a bad layer or level; D3D_OK for a level that is not locked.
     HRESULT Unlock(UINT layer, UINT level);
 
     // The memory copy of a level, made (from GL when the texture has been drawn into) when

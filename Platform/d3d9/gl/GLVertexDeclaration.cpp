@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "d3d9/D3DValidation.h"
+
 namespace {
 
 const char* const kUsageNames[] = {"POSITION", "BLENDWEIGHT", "BLENDINDICES", "NORMAL",   "PSIZE",
@@ -58,24 +60,17 @@ bool ParseVertexInputName(const std::string& name, BYTE& usage, BYTE& usageIndex
 HRESULT GLVertexDeclaration::Create(GLDevice* device, const D3DVERTEXELEMENT9* elements,
                                     IDirect3DVertexDeclaration9** decl)
 {
-    if (!elements || !decl)
+    if (!decl)
         return D3DERR_INVALIDCALL;
     *decl = nullptr;
+    UINT count = 0;
+    if (const HRESULT hr = CheckD3DVertexElements(elements, &count); hr != D3D_OK)
+        return hr;
     std::vector<Element> parsed;
-    for (UINT i = 0;; ++i) {
-        if (i > MAXD3DDECLLENGTH)
-            return D3DERR_INVALIDCALL;
-        const D3DVERTEXELEMENT9& e = elements[i];
-        if (e.Stream == 0xFF && e.Type == D3DDECLTYPE_UNUSED)
-            break;
-        if (e.Stream >= 16 || e.Type >= D3DDECLTYPE_UNUSED || e.Usage > MAXD3DDECLUSAGE ||
-            e.UsageIndex > MAXD3DDECLUSAGEINDEX || e.Method > MAXD3DDECLMETHOD || (e.Offset % 4) != 0)
-            return D3DERR_INVALIDCALL;
-        for (const Element& seen : parsed)
-            if (seen.d3d.Usage == e.Usage && seen.d3d.UsageIndex == e.UsageIndex)
-                return D3DERR_INVALIDCALL;
-        const TypeFormat& f = kTypes[e.Type];
-        parsed.push_back({e, f.size, f.type, f.normalized});
+    parsed.reserve(count);
+    for (UINT i = 0; i < count; ++i) {
+        const TypeFormat& f = kTypes[elements[i].Type];
+        parsed.push_back({elements[i], f.size, f.type, f.normalized});
     }
     GLVertexDeclaration* d = new GLVertexDeclaration(device);
     d->elements_ = std::move(parsed);

@@ -19,8 +19,7 @@ public:
         bool normalized;
     };
 
-    // D3DERR_INVALIDCALL for a null array, a missing end marker within MAXD3DDECLLENGTH elements, or
-    // an element with a stream, type, usage or usage index out of range.
+    // The elements as CheckD3DVertexElements takes them; its result otherwise.
     static HRESULT Create(GLDevice* device, const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** decl);
 
     HRESULT GetDevice(IDirect3DDevice9** ppDevice) override { return GetDeviceInterface(ppDevice); }

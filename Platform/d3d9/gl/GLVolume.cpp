@@ -1,5 +1,7 @@
 #include "d3d9/gl/GLVolume.h"
 
+#include "d3d9/D3DValidation.h"
+
 #include "d3d9/gl/GLTextureStorage.h"
 
 GLVolume::GLVolume(GLDevice* device, IUnknown* container, GLTextureStorage* storage, UINT level)
@@ -25,8 +27,9 @@ HRESULT GLVolume::LockBox(D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox, DWOR
 {
     if (!pLockedVolume)
         return D3DERR_INVALIDCALL;
-    return storage_->Lock(0, level_, pBox, Flags, &pLockedVolume->pBits, &pLockedVolume->RowPitch,
-                          &pLockedVolume->SlicePitch);
+    return D3DLockResult(storage_->Lock(0, level_, pBox, Flags, &pLockedVolume->pBits, &pLockedVolume->RowPitch,
+                                        &pLockedVolume->SlicePitch),
+                         pLockedVolume);
 }
 
 HRESULT GLVolume::UnlockBox()

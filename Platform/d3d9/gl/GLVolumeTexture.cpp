@@ -1,5 +1,7 @@
 #include "d3d9/gl/GLVolumeTexture.h"
 
+#include "d3d9/D3DValidation.h"
+
 GLVolumeTexture::GLVolumeTexture(GLDevice* device, UINT width, UINT height, UINT depth, UINT levels, DWORD usage,
                                  D3DFORMAT format, D3DPOOL pool)
     : GLDeviceChild(device, pool == D3DPOOL_DEFAULT),
@@ -46,7 +48,8 @@ HRESULT GLVolumeTexture::GetVolumeLevel(UINT Level, IDirect3DVolume9** ppVolumeL
 
 HRESULT GLVolumeTexture::LockBox(UINT Level, D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox, DWORD Flags)
 {
-    return Level < volumes_.size() ? volumes_[Level]->LockBox(pLockedVolume, pBox, Flags) : D3DERR_INVALIDCALL;
+    return Level < volumes_.size() ? volumes_[Level]->LockBox(pLockedVolume, pBox, Flags)
+                                   : D3DLockResult(D3DERR_INVALIDCALL, pLockedVolume);
 }
 
 HRESULT GLVolumeTexture::UnlockBox(UINT Level)

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "d3d9/D3DValidation.h"
 #include "d3d9/recording/RecordingCallText.h"
 #include "d3d9/recording/RecordingDevice.h"
 
@@ -72,7 +73,8 @@ HRESULT RecordingCubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3
                                        const RECT* pRect, DWORD Flags)
 {
     RecordingSurface* surface = Find(FaceType, Level);
-    HRESULT hr = surface != nullptr ? surface->LockUnlogged(pLockedRect, pRect, Flags) : D3DERR_INVALIDCALL;
+    HRESULT hr = surface != nullptr ? surface->LockUnlogged(pLockedRect, pRect, Flags)
+                                    : D3DLockResult(D3DERR_INVALIDCALL, pLockedRect);
     Device()->Record(
         "LockRect",
         RecordingCallText().Object(this).Unsigned(FaceType).Unsigned(Level).Rect(pRect).Hex(Flags).Take(), hr);

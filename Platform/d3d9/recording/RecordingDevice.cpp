@@ -519,8 +519,12 @@ HRESULT RecordingDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBAC
 {
     HRESULT hr = Enter("GetBackBuffer");
     if (hr == D3D_OK) {
-        if (ppBackBuffer == nullptr || iSwapChain != 0 || iBackBuffer >= params_.BackBufferCount ||
-            Type != D3DBACKBUFFER_TYPE_MONO) {
+        // The type (mono, left or right) is not looked at, as drivers do; a refused call leaves no
+        // surface behind in *ppBackBuffer.
+        if (ppBackBuffer != nullptr) {
+            *ppBackBuffer = nullptr;
+        }
+        if (ppBackBuffer == nullptr || iSwapChain != 0 || iBackBuffer >= params_.BackBufferCount) {
             hr = D3DERR_INVALIDCALL;
         } else {
             backBuffer_->AddRefExternal();
@@ -926,10 +930,13 @@ HRESULT RecordingDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RE
                         Filter == D3DTEXF_NONE && !inScene_;
             } else if (from.Info().compressed || to.Info().compressed) {
                 valid = valid && from.Format() == to.Format() && sameSize;
+            } else if (!dest->IsRenderTarget()) {
+                // A plain surface takes a copy of another plain surface of its format only; a texture
+                // level that is not a render target takes nothing.
+                valid = valid && !dest->IsLevel() && !source->IsLevel() && !source->IsRenderTarget() &&
+                        from.Format() == to.Format();
             } else {
-                // The destination is a render target or a plain surface, not a texture level.
-                valid = valid && RecordingImage::HoldsColour(from.Format()) &&
-                        RecordingImage::HoldsColour(to.Format()) && (dest->IsRenderTarget() || !dest->IsLevel());
+                valid = valid && RecordingImage::HoldsColour(from.Format()) && RecordingImage::HoldsColour(to.Format());
             }
             if (valid) {
                 hr = D3D_OK;
@@ -1146,9 +1153,7 @@ HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* pViewport)
 {
     HRESULT hr = Enter("SetViewport");
     if (hr == D3D_OK) {
-        RecordingSurface* target = renderTargets_[0].Get();
-        hr = CheckD3DViewport(pViewport, target != nullptr, target != nullptr ? target->Desc().Width : 0,
-                              target != nullptr ? target->Desc().Height : 0);
+        hr = CheckD3DViewport(caps_, pViewport, renderTargets_[0].Get() != nullptr);
         if (hr == D3D_OK) {
             viewport_ = *pViewport;
         }
@@ -1323,7 +1328,7 @@ HRESULT RecordingDevice::GetScissorRect(RECT* pRect)
 // Drawing
 
 // The layer has no fixed-function pipeline: a draw needs both shaders and a declaration, as on the
-// OpenGL device.
+// OpenGL device (which also says why in its LastDrawError; here the log shows the refused draw).
 HRESULT RecordingDevice::CheckDrawShaders() const
 {
     return vertexShader_.Get() != nullptr && pixelShader_.Get() != nullptr && declaration_.Get() != nullptr
@@ -1333,12 +1338,13 @@ HRESULT RecordingDevice::CheckDrawShaders() const
 
 HRESULT RecordingDevice::CheckVertices(std::uint64_t first, std::uint64_t count) const
 {
-    // Every stream the declaration reads must be bound and hold the vertices drawn.
+    // Every bound stream the declaration reads must hold the vertices drawn; a stream with nothing
+    // bound reads as zeros.
     for (const D3DVERTEXELEMENT9& element : declaration_.Get()->Elements()) {
         const Stream& stream = streams_[element.Stream];
         RecordingVertexBuffer* buffer = stream.buffer.Get();
         if (buffer == nullptr) {
-            return D3DERR_INVALIDCALL;
+            continue;
         }
         std::uint64_t end = stream.offset + std::uint64_t{element.Offset} +
                             RecordingVertexDeclaration::TypeSize(element.Type) +
@@ -1437,8 +1443,9 @@ HRESULT RecordingDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVerte
     RecordingObject* made = nullptr;
     if (hr == D3D_OK) {
         std::vector<D3DVERTEXELEMENT9> elements;
-        if (ppDecl == nullptr || RecordingVertexDeclaration::ReadElements(pVertexElements, elements) != D3D_OK) {
-            hr = D3DERR_INVALIDCALL;
+        if (ppDecl == nullptr ||
+            (hr = RecordingVertexDeclaration::ReadElements(pVertexElements, elements)) != D3D_OK) {
+            hr = ppDecl == nullptr ? D3DERR_INVALIDCALL : hr;
             if (ppDecl != nullptr) {
                 *ppDecl = nullptr;
             }
@@ -1477,8 +1484,12 @@ HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
         }
         if (hr == D3D_OK) {
             streams_[StreamNumber].buffer.Set(buffer, buffer);
-            streams_[StreamNumber].offset = OffsetInBytes;
-            streams_[StreamNumber].stride = Stride;
+            // Unbinding changes only the buffer: GetStreamSource still reports the offset and stride
+            // the stream had.
+            if (buffer != nullptr) {
+                streams_[StreamNumber].offset = OffsetInBytes;
+                streams_[StreamNumber].stride = Stride;
+            }
         }
     }
     if (logging_)

@@ -1,8 +1,8 @@
 #include "d3d9/recording/RecordingQuery.h"
 
-#include <cstring>
 #include <utility>
 
+#include "d3d9/D3DValidation.h"
 #include "d3d9/recording/RecordingCallText.h"
 #include "d3d9/recording/RecordingDevice.h"
 
@@ -55,12 +55,14 @@ HRESULT RecordingQuery::Issue(DWORD dwIssueFlags)
     bool beginAllowed = type_ == D3DQUERYTYPE_OCCLUSION || type_ == D3DQUERYTYPE_TIMESTAMPDISJOINT;
     HRESULT hr = D3D_OK;
     if (dwIssueFlags == D3DISSUE_END) {
-        ended_ = true;
+        progress_ = Progress::Done;
         if (type_ == D3DQUERYTYPE_TIMESTAMP) {
             timestamp_ = Device()->NextTimestamp();
         }
     } else if (dwIssueFlags != D3DISSUE_BEGIN || !beginAllowed) {
         hr = D3DERR_INVALIDCALL;
+    } else {
+        progress_ = Progress::Building;
     }
     Device()->Record("Issue", RecordingCallText().Object(this).Hex(dwIssueFlags).Take(), hr);
     return hr;
@@ -68,13 +70,13 @@ HRESULT RecordingQuery::Issue(DWORD dwIssueFlags)
 
 HRESULT RecordingQuery::GetData(void* pData, DWORD dwSize, DWORD dwGetDataFlags)
 {
-    HRESULT hr = D3D_OK;
-    if ((dwGetDataFlags & ~D3DGETDATA_FLUSH) != 0 || !ended_ || (pData == nullptr && dwSize != 0) ||
-        (pData != nullptr && dwSize < DataSize())) {
-        hr = D3DERR_INVALIDCALL;
-    } else if (Device()->IsLost()) {
+    HRESULT hr = CheckD3DQueryGetData(pData, dwSize, dwGetDataFlags);
+    if (hr == D3D_OK && Device()->IsLost()) {
         hr = D3DERR_DEVICELOST;
-    } else if (pData != nullptr) {
+    } else if (hr == D3D_OK && progress_ != Progress::Done) {
+        // Never issued, or between BEGIN and END: nothing to report yet.
+        hr = S_FALSE;
+    } else if (hr == D3D_OK) {
         std::uint64_t wide = 0;
         DWORD narrow = 0;
         switch (type_) {
@@ -83,10 +85,11 @@ HRESULT RecordingQuery::GetData(void* pData, DWORD dwSize, DWORD dwGetDataFlags)
         case D3DQUERYTYPE_EVENT: narrow = TRUE; break;
         default: narrow = 0; break;
         }
+        // As much of the result as the caller has room for.
         if (DataSize() == sizeof wide) {
-            std::memcpy(pData, &wide, sizeof wide);
+            D3DCopyQueryResult(&wide, sizeof wide, pData, dwSize);
         } else {
-            std::memcpy(pData, &narrow, sizeof narrow);
+            D3DCopyQueryResult(&narrow, sizeof narrow, pData, dwSize);
         }
     }
     Device()->Record("GetData", RecordingCallText().Object(this).Unsigned(dwSize).Hex(dwGetDataFlags).Take(), hr);

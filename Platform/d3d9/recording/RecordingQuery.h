@@ -24,15 +24,16 @@ public:
     // D3DERR_INVALIDCALL for flags other than D3DISSUE_END, or D3DISSUE_BEGIN for the occlusion and
     // disjoint queries.
     HRESULT Issue(DWORD dwIssueFlags) override;
-    // D3DERR_INVALIDCALL before the first D3DISSUE_END, for a size smaller than GetDataSize() with
-    // data, a non-zero size without data, or flags other than D3DGETDATA_FLUSH;
-    // D3DERR_DEVICELOST while the device is lost.
+    // D3DERR_INVALIDCALL for a non-zero size without data or flags other than D3DGETDATA_FLUSH;
+    // D3DERR_DEVICELOST while the device is lost; S_FALSE for a query never issued or between
+    // D3DISSUE_BEGIN and D3DISSUE_END; else S_OK with as much of the result as dwSize holds.
     HRESULT GetData(void* pData, DWORD dwSize, DWORD dwGetDataFlags) override;
 
 private:
+    enum class Progress { NeverIssued, Building, Done };
     DWORD DataSize() const;
 
     D3DQUERYTYPE type_;
-    bool ended_ = false;
+    Progress progress_ = Progress::NeverIssued;
     std::uint64_t timestamp_ = 0;
 };

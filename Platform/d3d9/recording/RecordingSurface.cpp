@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "d3d9/D3DValidation.h"
 #include "d3d9/recording/RecordingCallText.h"
 #include "d3d9/recording/RecordingDevice.h"
 
@@ -50,11 +51,17 @@ HRESULT RecordingSurface::GetDesc(D3DSURFACE_DESC* pDesc)
 
 HRESULT RecordingSurface::LockUnlogged(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags)
 {
-    if (!lockable_) {
-        return D3DERR_INVALIDCALL;
+    HRESULT hr = lockable_ ? CheckRecordingImageLockFlags(Flags, desc_.Usage) : D3DERR_INVALIDCALL;
+    if (hr == D3D_OK) {
+        hr = image_.LockRect(pRect, pLockedRect);
     }
-    HRESULT hr = CheckRecordingImageLockFlags(Flags, desc_.Usage);
-    return hr != D3D_OK ? hr : image_.LockRect(pRect, pLockedRect);
+    return D3DLockResult(hr, pLockedRect);
+}
+
+HRESULT RecordingSurface::UnlockUnlogged()
+{
+    // A texture's level answers D3D_OK when it is not locked; other surfaces refuse.
+    return IsLevel() && !image_.Locked() ? D3D_OK : image_.Unlock();
 }
 
 HRESULT RecordingSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags)

@@ -23,9 +23,10 @@ public:
     HRESULT LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
     HRESULT UnlockRect() override;
 
-    // The same without a log entry, for the texture that holds this level.
+    // The same without a log entry, for the texture that holds this level. A failed lock clears
+    // pBits; a texture's level that is not locked unlocks with D3D_OK.
     HRESULT LockUnlogged(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags);
-    HRESULT UnlockUnlogged() { return image_.Unlock(); }
+    HRESULT UnlockUnlogged();
 
     const D3DSURFACE_DESC& Desc() const { return desc_; }
     RecordingImage& Image() { return image_; }

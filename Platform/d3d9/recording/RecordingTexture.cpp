@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "d3d9/D3DValidation.h"
 #include "d3d9/recording/RecordingCallText.h"
 #include "d3d9/recording/RecordingDevice.h"
 
@@ -62,8 +63,8 @@ HRESULT RecordingTexture::GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurf
 
 HRESULT RecordingTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags)
 {
-    HRESULT hr =
-        Level < levels_.size() ? levels_[Level]->LockUnlogged(pLockedRect, pRect, Flags) : D3DERR_INVALIDCALL;
+    HRESULT hr = Level < levels_.size() ? levels_[Level]->LockUnlogged(pLockedRect, pRect, Flags)
+                                        : D3DLockResult(D3DERR_INVALIDCALL, pLockedRect);
     Device()->Record("LockRect", RecordingCallText().Object(this).Unsigned(Level).Rect(pRect).Hex(Flags).Take(), hr);
     return hr;
 }

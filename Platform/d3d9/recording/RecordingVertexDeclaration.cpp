@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "d3d9/D3DValidation.h"
 #include "d3d9/recording/RecordingCallText.h"
 #include "d3d9/recording/RecordingDevice.h"
 
@@ -32,30 +33,12 @@ HRESULT RecordingVertexDeclaration::ReadElements(const D3DVERTEXELEMENT9* pVerte
                                                  std::vector<D3DVERTEXELEMENT9>& elements)
 {
     elements.clear();
-    if (pVertexElements == nullptr) {
-        return D3DERR_INVALIDCALL;
+    UINT count = 0;
+    const HRESULT hr = CheckD3DVertexElements(pVertexElements, &count);
+    if (hr == D3D_OK) {
+        elements.assign(pVertexElements, pVertexElements + count);
     }
-    for (UINT i = 0; i <= MAXD3DDECLLENGTH; ++i) {
-        const D3DVERTEXELEMENT9& e = pVertexElements[i];
-        if (e.Stream == 0xFF) {
-            if (e.Type != D3DDECLTYPE_UNUSED) {
-                return D3DERR_INVALIDCALL;
-            }
-            return D3D_OK;
-        }
-        if (e.Stream >= 16 || e.Offset % 4 != 0 || e.Type >= D3DDECLTYPE_UNUSED || e.Method > MAXD3DDECLMETHOD ||
-            e.Usage > MAXD3DDECLUSAGE || e.UsageIndex > MAXD3DDECLUSAGEINDEX) {
-            return D3DERR_INVALIDCALL;
-        }
-        bool repeated = std::any_of(elements.begin(), elements.end(), [&e](const D3DVERTEXELEMENT9& other) {
-            return other.Usage == e.Usage && other.UsageIndex == e.UsageIndex;
-        });
-        if (repeated) {
-            return D3DERR_INVALIDCALL;
-        }
-        elements.push_back(e);
-    }
-    return D3DERR_INVALIDCALL;
+    return hr;
 }
 
 HRESULT RecordingVertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements)

@@ -11,9 +11,8 @@ public:
     RecordingVertexDeclaration(RecordingDevice* device, std::string name, std::vector<D3DVERTEXELEMENT9> elements);
 
     // Reads the elements up to D3DDECL_END() into `elements` (without the marker).
-    // D3DERR_INVALIDCALL for a null pointer, no end marker within MAXD3DDECLLENGTH elements, a
-    // stream of 16 or more, an offset that is not a multiple of 4, an unknown type, method or usage,
-    // a usage index above 15, or a usage and usage index given twice.
+    // The elements before the end marker, as CheckD3DVertexElements takes them; its result
+    // otherwise.
     static HRESULT ReadElements(const D3DVERTEXELEMENT9* pVertexElements, std::vector<D3DVERTEXELEMENT9>& elements);
     // Bytes of one element of a D3DDECLTYPE.
     static UINT TypeSize(BYTE type);

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "d3d9/D3DValidation.h"
 #include "d3d9/recording/RecordingCallText.h"
 #include "d3d9/recording/RecordingDevice.h"
 #include "d3d9/recording/RecordingSurface.h"
@@ -25,11 +26,17 @@ HRESULT RecordingVolume::GetDesc(D3DVOLUME_DESC* pDesc)
 
 HRESULT RecordingVolume::LockUnlogged(D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox, DWORD Flags)
 {
-    if (!lockable_) {
-        return D3DERR_INVALIDCALL;
+    HRESULT hr = lockable_ ? CheckRecordingImageLockFlags(Flags, desc_.Usage) : D3DERR_INVALIDCALL;
+    if (hr == D3D_OK) {
+        hr = image_.LockBox(pBox, pLockedVolume);
     }
-    HRESULT hr = CheckRecordingImageLockFlags(Flags, desc_.Usage);
-    return hr != D3D_OK ? hr : image_.LockBox(pBox, pLockedVolume);
+    return D3DLockResult(hr, pLockedVolume);
+}
+
+HRESULT RecordingVolume::UnlockUnlogged()
+{
+    // A level that is not locked unlocks without complaint, as a texture's surface does.
+    return image_.Locked() ? image_.Unlock() : D3D_OK;
 }
 
 HRESULT RecordingVolume::LockBox(D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox, DWORD Flags)

@@ -19,9 +19,10 @@ public:
     HRESULT LockBox(D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox, DWORD Flags) override;
     HRESULT UnlockBox() override;
 
-    // The same without a log entry, for the texture that holds this level.
+    // The same without a log entry, for the texture that holds this level. A failed lock clears
+    // pBits; a level that is not locked unlocks with D3D_OK.
     HRESULT LockUnlogged(D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox, DWORD Flags);
-    HRESULT UnlockUnlogged() { return image_.Unlock(); }
+    HRESULT UnlockUnlogged();
 
     const D3DVOLUME_DESC& Desc() const { return desc_; }
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "d3d9/D3DValidation.h"
 #include "d3d9/recording/RecordingCallText.h"
 #include "d3d9/recording/RecordingDevice.h"
 
@@ -61,8 +62,8 @@ HRESULT RecordingVolumeTexture::GetVolumeLevel(UINT Level, IDirect3DVolume9** pp
 
 HRESULT RecordingVolumeTexture::LockBox(UINT Level, D3DLOCKED_BOX* pLockedVolume, const D3DBOX* pBox, DWORD Flags)
 {
-    HRESULT hr =
-        Level < levels_.size() ? levels_[Level]->LockUnlogged(pLockedVolume, pBox, Flags) : D3DERR_INVALIDCALL;
+    HRESULT hr = Level < levels_.size() ? levels_[Level]->LockUnlogged(pLockedVolume, pBox, Flags)
+                                        : D3DLockResult(D3DERR_INVALIDCALL, pLockedVolume);
     Device()->Record("LockBox", RecordingCallText().Object(this).Unsigned(Level).Box(pBox).Hex(Flags).Take(), hr);
     return hr;
 }
