@@ -253,11 +253,13 @@ TEST_F(GLDeviceFormatsTest, CheckDeviceFormatAnswersWhatCreationDoes)
                     made = t;
                 }
                 EXPECT_EQ(check >= 0, hr == D3D_OK) << "CheckDeviceFormat " << std::hex << check << ", creation " << hr;
-                if (check == D3DOK_NOAUTOGEN && made != nullptr)
+                if (check == D3DOK_NOAUTOGEN && made != nullptr) {
                     EXPECT_EQ(made->GetLevelCount(), 1u);
+                }
                 offered += hr == D3D_OK;
-                if (made != nullptr)
+                if (made != nullptr) {
                     EXPECT_EQ(made->Release(), 0u);
+                }
             }
         }
         // Surfaces: render targets, depth buffers and plain surfaces in system memory.
@@ -266,21 +268,24 @@ TEST_F(GLDeviceFormatsTest, CheckDeviceFormatAnswersWhatCreationDoes)
                                                D3DRTYPE_SURFACE, info->format);
         HRESULT hr = device->CreateRenderTarget(8, 8, info->format, D3DMULTISAMPLE_NONE, 0, FALSE, &surface, nullptr);
         EXPECT_EQ(check == D3D_OK, hr == D3D_OK) << "render target";
-        if (surface != nullptr)
+        if (surface != nullptr) {
             EXPECT_EQ(surface->Release(), 0u);
+        }
         surface = nullptr;
         check = d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE,
                                        info->format);
         hr = device->CreateDepthStencilSurface(8, 8, info->format, D3DMULTISAMPLE_NONE, 0, FALSE, &surface, nullptr);
         EXPECT_EQ(check == D3D_OK, hr == D3D_OK) << "depth stencil";
-        if (surface != nullptr)
+        if (surface != nullptr) {
             EXPECT_EQ(surface->Release(), 0u);
+        }
         surface = nullptr;
         check = d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_SURFACE, info->format);
         hr = device->CreateOffscreenPlainSurface(8, 8, info->format, D3DPOOL_SYSTEMMEM, &surface, nullptr);
         EXPECT_EQ(check == D3D_OK, hr == D3D_OK) << "plain surface";
-        if (surface != nullptr)
+        if (surface != nullptr) {
             EXPECT_EQ(surface->Release(), 0u);
+        }
     }
     EXPECT_GT(offered, 0u) << "the adapter offered nothing at all";
 }
