@@ -45,7 +45,12 @@ const TextureCase kTextureCases[] = {
     {"unknown usage bit", 16, 16, 1, 0x80000000u, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DERR_INVALIDCALL, 0},
     {"unknown pool", 16, 16, 1, 0, D3DFMT_A8R8G8B8, static_cast<D3DPOOL>(7), D3DERR_INVALIDCALL, 0},
     {"DXT1 with a partial block", 6, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, D3DERR_INVALIDCALL, 0},
-    {"format outside the table", 16, 16, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, D3DERR_NOTAVAILABLE, 0},
+    {"a format the adapter does not offer", 16, 16, 1, 0, D3DFMT_A8L8, D3DPOOL_MANAGED, D3DERR_NOTAVAILABLE, 0},
+    {"a format the runtime does not know", 16, 16, 1, 0, static_cast<D3DFORMAT>(0x1234), D3DPOOL_MANAGED,
+     D3DERR_INVALIDCALL, 0},
+    {"R5G6B5 with its chain", 16, 8, 0, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, D3D_OK, 5},
+    {"scratch texture of a format the adapter does not offer", 16, 16, 1, 0, D3DFMT_A8L8, D3DPOOL_SCRATCH, D3D_OK,
+     1},
     {"depth format as a texture", 16, 16, 1, D3DUSAGE_DEPTHSTENCIL, D3DFMT_D24S8, D3DPOOL_DEFAULT,
      D3DERR_NOTAVAILABLE, 0},
     {"L8 as a render target", 16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_L8, D3DPOOL_DEFAULT, D3DERR_NOTAVAILABLE, 0},
@@ -162,16 +167,17 @@ const SurfaceCase kSurfaceCases[] = {
     {"render target", 0, 32, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, D3DPOOL_DEFAULT, FALSE, D3D_OK},
     {"multisampled render target", 0, 32, 16, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_4_SAMPLES, D3DPOOL_DEFAULT, FALSE,
      D3D_OK},
+    // Made, but LockRect refuses it (D3D9DeviceFormatsTest).
     {"lockable multisampled render target", 0, 32, 16, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_4_SAMPLES, D3DPOOL_DEFAULT,
-     TRUE, D3DERR_INVALIDCALL},
+     TRUE, D3D_OK},
     {"L8 render target", 0, 32, 16, D3DFMT_L8, D3DMULTISAMPLE_NONE, D3DPOOL_DEFAULT, FALSE, D3DERR_NOTAVAILABLE},
     {"depth format as render target", 0, 32, 16, D3DFMT_D16, D3DMULTISAMPLE_NONE, D3DPOOL_DEFAULT, FALSE,
-     D3DERR_NOTAVAILABLE},
+     D3DERR_INVALIDCALL},
     {"empty render target", 0, 0, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, D3DPOOL_DEFAULT, FALSE,
      D3DERR_INVALIDCALL},
     {"depth stencil", 1, 32, 16, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, D3DPOOL_DEFAULT, FALSE, D3D_OK},
     {"colour format as depth", 1, 32, 16, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, D3DPOOL_DEFAULT, FALSE,
-     D3DERR_NOTAVAILABLE},
+     D3DERR_INVALIDCALL},
     {"too many samples", 1, 32, 16, D3DFMT_D16, static_cast<D3DMULTISAMPLE_TYPE>(17), D3DPOOL_DEFAULT, FALSE,
      D3DERR_INVALIDCALL},
     {"system memory plain surface", 2, 32, 16, D3DFMT_A16B16G16R16F, D3DMULTISAMPLE_NONE, D3DPOOL_SYSTEMMEM, FALSE,
@@ -269,6 +275,33 @@ const ParameterCase kParameterCases[] = {
     {"four back buffers", [](D3DPRESENT_PARAMETERS& p) { p.BackBufferCount = 4; }, D3DERR_INVALIDCALL},
     {"unknown swap effect", [](D3DPRESENT_PARAMETERS& p) { p.SwapEffect = static_cast<D3DSWAPEFFECT>(9); },
      D3DERR_INVALIDCALL},
+    {"copy swap effect with one back buffer", [](D3DPRESENT_PARAMETERS& p) { p.SwapEffect = D3DSWAPEFFECT_COPY; },
+     D3D_OK},
+    {"copy swap effect with two back buffers",
+     [](D3DPRESENT_PARAMETERS& p) {
+         p.SwapEffect = D3DSWAPEFFECT_COPY;
+         p.BackBufferCount = 2;
+     },
+     D3DERR_INVALIDCALL},
+    {"flip swap effect with two back buffers",
+     [](D3DPRESENT_PARAMETERS& p) {
+         p.SwapEffect = D3DSWAPEFFECT_FLIP;
+         p.BackBufferCount = 2;
+     },
+     D3D_OK},
+    {"multisampled with a lockable back buffer",
+     [](D3DPRESENT_PARAMETERS& p) {
+         p.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
+         p.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+     },
+     D3DERR_INVALIDCALL},
+    {"multisample quality at the levels reported",
+     [](D3DPRESENT_PARAMETERS& p) {
+         p.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;
+         p.MultiSampleQuality = 1;
+     },
+     D3DERR_INVALIDCALL},
+    {"unknown presentation flag", [](D3DPRESENT_PARAMETERS& p) { p.Flags = 0x80000000u; }, D3DERR_INVALIDCALL},
     {"multisampling without discard",
      [](D3DPRESENT_PARAMETERS& p) {
          p.MultiSampleType = D3DMULTISAMPLE_2_SAMPLES;

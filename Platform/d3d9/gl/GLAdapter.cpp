@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "d3d9/D3DFormatInfo.h"
+#include "d3d9/D3DValidation.h"
 #include "d3d9/gl/GLFormat.h"
 #include "sdl/SDLVideo.h"
 
@@ -288,43 +289,20 @@ const std::vector<UINT>& GLSampleCounts(const GLAdapterInfo& info, D3DFORMAT for
     }
 }
 
+D3DAdapterFormats GLAdapterFormats(const GLAdapterInfo& info)
+{
+    D3DAdapterFormats formats;
+    formats.compressedTextures = info.s3tc;
+    formats.floatBlending = info.halfFloatBlending;
+    return formats;
+}
+
 HRESULT GLCheckDeviceFormat(const GLAdapterInfo& info, D3DFORMAT adapterFormat, DWORD usage, D3DRESOURCETYPE type,
                             D3DFORMAT format)
 {
-    if (adapterFormat != D3DFMT_X8R8G8B8)
-        return D3DERR_NOTAVAILABLE;
-    const D3DFormatInfo* d3d = FindD3DFormatInfo(format);
-    if (!d3d || !FindGLFormat(format) || (d3d->compressed && !info.s3tc))
-        return D3DERR_NOTAVAILABLE;
-    const bool isTexture = type == D3DRTYPE_TEXTURE || type == D3DRTYPE_CUBETEXTURE || type == D3DRTYPE_VOLUMETEXTURE;
-    if (type == D3DRTYPE_INDEXBUFFER)
-        return d3d->indexBuffer ? D3D_OK : D3DERR_NOTAVAILABLE;
-    if (type == D3DRTYPE_VERTEXBUFFER)
-        return D3DERR_NOTAVAILABLE;
-    if (d3d->indexBuffer || (!isTexture && type != D3DRTYPE_SURFACE))
-        return D3DERR_NOTAVAILABLE;
-    if (usage & D3DUSAGE_DEPTHSTENCIL) {
-        if (!d3d->depthBuffer || type != D3DRTYPE_SURFACE)
-            return D3DERR_NOTAVAILABLE;
-    } else if (!d3d->texture) {
-        return D3DERR_NOTAVAILABLE;
-    }
-    if ((usage & D3DUSAGE_RENDERTARGET) && (!d3d->renderTarget || type == D3DRTYPE_VOLUMETEXTURE))
-        return D3DERR_NOTAVAILABLE;
-    if (type == D3DRTYPE_VOLUMETEXTURE && d3d->compressed)
-        return D3DERR_NOTAVAILABLE;
-    if (usage & D3DUSAGE_QUERY_POSTPIXELSHADER_BLENDING) {
-        if (!d3d->renderTarget)
-            return D3DERR_NOTAVAILABLE;
-        if (d3d->floatingPoint && !info.halfFloatBlending)
-            return D3DERR_NOTAVAILABLE;
-    }
-    if (usage & (D3DUSAGE_QUERY_SRGBREAD | D3DUSAGE_QUERY_SRGBWRITE | D3DUSAGE_QUERY_LEGACYBUMPMAP |
-                 D3DUSAGE_DMAP))
-        return D3DERR_NOTAVAILABLE;
-    if ((usage & D3DUSAGE_AUTOGENMIPMAP) && (d3d->compressed || !isTexture))
-        return d3d->compressed ? D3DOK_NOAUTOGEN : D3DERR_NOTAVAILABLE;
-    return D3D_OK;
+    if (const HRESULT hr = CheckD3DAdapterFormat(adapterFormat); hr != D3D_OK)
+        return hr;
+    return CheckD3DDeviceFormat(info.caps, GLAdapterFormats(info), usage, type, format);
 }
 
 HRESULT GLCheckMultiSampleType(const GLAdapterInfo& info, D3DFORMAT format, D3DMULTISAMPLE_TYPE type,

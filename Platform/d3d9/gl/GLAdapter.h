@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "d3d9/D3DValidation.h"
 #include "d3d9/d3d9.h"
 
 // What the one adapter (the GL implementation behind SDL) offers, read once per process through a
@@ -47,7 +48,11 @@ bool ApplyAdapterCapsOverride(const char* text, GLAdapterInfo& info);
 // The sample counts of a format's renderbuffers; empty for formats that cannot be multisampled.
 const std::vector<UINT>& GLSampleCounts(const GLAdapterInfo& info, D3DFORMAT format);
 
-// IDirect3D9::CheckDeviceFormat's answer for adapter 0, HAL.
+// What the adapter's GL lacks beyond the format table, for the layer's rules.
+D3DAdapterFormats GLAdapterFormats(const GLAdapterInfo& info);
+
+// IDirect3D9::CheckDeviceFormat's answer for adapter 0, HAL: the adapter format's rule, then the
+// layer's (CheckD3DDeviceFormat) with this adapter's formats.
 HRESULT GLCheckDeviceFormat(const GLAdapterInfo& info, D3DFORMAT adapterFormat, DWORD usage, D3DRESOURCETYPE type,
                             D3DFORMAT format);
 

@@ -121,17 +121,12 @@ HRESULT GLDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const
     }
     if (params->BackBufferFormat == D3DFMT_UNKNOWN && params->Windowed)
         params->BackBufferFormat = D3DFMT_X8R8G8B8;
-    if (params->SwapEffect < D3DSWAPEFFECT_DISCARD || params->SwapEffect > D3DSWAPEFFECT_COPY ||
-        (params->Windowed && params->FullScreen_RefreshRateInHz != 0))
-        return D3DERR_INVALIDCALL;
-    if (CheckD3DPresentationInterval(params->PresentationInterval) != D3D_OK)
-        return D3DERR_INVALIDCALL;
+    if (const HRESULT hr = CheckD3DSwapChain(*params); hr != D3D_OK)
+        return hr;
     // Formats the adapter cannot show or use for depth are not available, as CheckDeviceType and
     // CheckDepthStencilMatch report them.
     if (CheckD3DBackBufferFormat(params->BackBufferFormat) != D3D_OK)
         return D3DERR_NOTAVAILABLE;
-    if (params->BackBufferCount > D3DPRESENT_BACK_BUFFERS_MAX)
-        return D3DERR_INVALIDCALL;
     if (params->BackBufferCount == 0)
         params->BackBufferCount = 1;
     const GLAdapterInfo& info = GetGLAdapterInfo();
@@ -141,12 +136,11 @@ HRESULT GLDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const
     if (GLCheckMultiSampleType(info, params->BackBufferFormat, params->MultiSampleType, &qualities) < 0 ||
         params->MultiSampleQuality >= qualities)
         return D3DERR_INVALIDCALL;
-    if (params->MultiSampleType != D3DMULTISAMPLE_NONE && params->SwapEffect != D3DSWAPEFFECT_DISCARD)
-        return D3DERR_INVALIDCALL;
     if (params->EnableAutoDepthStencil) {
         if (CheckD3DAutoDepthStencilFormat(params->AutoDepthStencilFormat) != D3D_OK)
             return D3DERR_NOTAVAILABLE;
-        if (GLCheckMultiSampleType(info, params->AutoDepthStencilFormat, params->MultiSampleType, nullptr) < 0)
+        if (GLCheckMultiSampleType(info, params->AutoDepthStencilFormat, params->MultiSampleType, &qualities) < 0 ||
+            params->MultiSampleQuality >= qualities)
             return D3DERR_INVALIDCALL;
     }
     return D3D_OK;
@@ -203,7 +197,8 @@ HRESULT GLDevice::CreateBackBuffer()
     MakeCurrent();
     GLSurface* back = nullptr;
     HRESULT hr = GLSurface::CreateRenderbuffer(this, params_.BackBufferWidth, params_.BackBufferHeight,
-                                               params_.BackBufferFormat, params_.MultiSampleType, false,
+                                               params_.BackBufferFormat, params_.MultiSampleType,
+                                               params_.MultiSampleQuality, false,
                                                (params_.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0, false, &back);
     if (hr < 0)
         return hr;
@@ -215,8 +210,8 @@ HRESULT GLDevice::CreateBackBuffer()
     if (params_.EnableAutoDepthStencil) {
         GLSurface* depth = nullptr;
         hr = GLSurface::CreateRenderbuffer(this, params_.BackBufferWidth, params_.BackBufferHeight,
-                                           params_.AutoDepthStencilFormat, params_.MultiSampleType, true, false, false,
-                                           &depth);
+                                           params_.AutoDepthStencilFormat, params_.MultiSampleType,
+                                           params_.MultiSampleQuality, true, false, false, &depth);
         if (hr < 0)
             return hr;
         depth->AddRefInternal();
@@ -581,27 +576,8 @@ HRESULT GLDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, 
     if (!ppSurface || pSharedHandle)
         return D3DERR_INVALIDCALL;
     *ppSurface = nullptr;
-    const GLAdapterInfo& info = GetGLAdapterInfo();
-    if (Width == 0 || Height == 0 || Width > info.caps.MaxTextureWidth || Height > info.caps.MaxTextureHeight)
-        return D3DERR_INVALIDCALL;
-    const D3DFormatInfo* format = FindD3DFormatInfo(Format);
-    if (!format || !format->renderTarget)
-        return D3DERR_NOTAVAILABLE;
-    DWORD qualities = 0;
-    if (GLCheckMultiSampleType(info, Format, MultiSample, &qualities) < 0 || MultisampleQuality >= qualities)
-        return D3DERR_INVALIDCALL;
-    // A multisampled surface has no one value per pixel to lock.
-    if (Lockable && MultiSample != D3DMULTISAMPLE_NONE)
-        return D3DERR_INVALIDCALL;
-    D3DMULTISAMPLE_TYPE samples = MultiSample;
-    if (MultiSample == D3DMULTISAMPLE_NONMASKABLE)
-        samples = static_cast<D3DMULTISAMPLE_TYPE>(GLSampleCounts(info, Format)[MultisampleQuality]);
-    GLSurface* s = nullptr;
-    const HRESULT hr = GLSurface::CreateRenderbuffer(this, Width, Height, Format, samples, false, Lockable != FALSE,
-                                                     true, &s);
-    if (hr >= 0)
-        *ppSurface = s;
-    return hr;
+    return CreateSurface(D3DSurfaceKind::RenderTarget, Width, Height, Format, D3DPOOL_DEFAULT, MultiSample,
+                         MultisampleQuality, Lockable != FALSE, ppSurface);
 }
 
 HRESULT GLDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
@@ -613,23 +589,8 @@ HRESULT GLDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT F
     if (!ppSurface || pSharedHandle)
         return D3DERR_INVALIDCALL;
     *ppSurface = nullptr;
-    const GLAdapterInfo& info = GetGLAdapterInfo();
-    if (Width == 0 || Height == 0 || Width > info.caps.MaxTextureWidth || Height > info.caps.MaxTextureHeight)
-        return D3DERR_INVALIDCALL;
-    const D3DFormatInfo* format = FindD3DFormatInfo(Format);
-    if (!format || !format->depthBuffer)
-        return D3DERR_NOTAVAILABLE;
-    DWORD qualities = 0;
-    if (GLCheckMultiSampleType(info, Format, MultiSample, &qualities) < 0 || MultisampleQuality >= qualities)
-        return D3DERR_INVALIDCALL;
-    D3DMULTISAMPLE_TYPE samples = MultiSample;
-    if (MultiSample == D3DMULTISAMPLE_NONMASKABLE)
-        samples = static_cast<D3DMULTISAMPLE_TYPE>(GLSampleCounts(info, Format)[MultisampleQuality]);
-    GLSurface* s = nullptr;
-    const HRESULT hr = GLSurface::CreateRenderbuffer(this, Width, Height, Format, samples, true, false, true, &s);
-    if (hr >= 0)
-        *ppSurface = s;
-    return hr;
+    return CreateSurface(D3DSurfaceKind::DepthStencil, Width, Height, Format, D3DPOOL_DEFAULT, MultiSample,
+                         MultisampleQuality, false, ppSurface);
 }
 
 HRESULT GLDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
@@ -637,13 +598,32 @@ HRESULT GLDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT
 {
     if (Lose("CreateOffscreenPlainSurface"))
         return D3DERR_DEVICELOST;
-    if (!ppSurface || pSharedHandle || Pool == D3DPOOL_MANAGED || Pool > D3DPOOL_SCRATCH || Width == 0 || Height == 0)
+    if (!ppSurface || pSharedHandle)
         return D3DERR_INVALIDCALL;
     *ppSurface = nullptr;
+    return CreateSurface(D3DSurfaceKind::Plain, Width, Height, Format, Pool, D3DMULTISAMPLE_NONE, 0, true,
+                         ppSurface);
+}
+
+HRESULT GLDevice::CreateSurface(D3DSurfaceKind kind, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                                D3DMULTISAMPLE_TYPE multiSample, DWORD quality, bool lockable,
+                                IDirect3DSurface9** surface)
+{
+    const GLAdapterInfo& info = GetGLAdapterInfo();
+    DWORD qualities = 0;
+    if (kind != D3DSurfaceKind::Plain && GLCheckMultiSampleType(info, format, multiSample, &qualities) < 0)
+        qualities = 0;
+    const HRESULT checked = CheckD3DSurfaceArguments(info.caps, GLAdapterFormats(info), kind, width, height, format,
+                                                     pool, multiSample, quality, qualities);
+    if (checked != D3D_OK)
+        return checked;
     GLSurface* s = nullptr;
-    const HRESULT hr = GLSurface::CreateMemory(this, Width, Height, Format, Pool, &s);
+    const HRESULT hr = kind == D3DSurfaceKind::Plain
+                           ? GLSurface::CreateMemory(this, width, height, format, pool, &s)
+                           : GLSurface::CreateRenderbuffer(this, width, height, format, multiSample, quality,
+                                                           kind == D3DSurfaceKind::DepthStencil, lockable, true, &s);
     if (hr >= 0)
-        *ppSurface = s;
+        *surface = s;
     return hr;
 }
 
@@ -1542,7 +1522,7 @@ HRESULT GLDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
         // A plain surface in video memory: its memory through a temporary render target.
         GLSurface* staging = nullptr;
         HRESULT hr = GLSurface::CreateRenderbuffer(this, src->Width(), src->Height(), src->Format(),
-                                                   D3DMULTISAMPLE_NONE, false, false, false, &staging);
+                                                   D3DMULTISAMPLE_NONE, 0, false, false, false, &staging);
         if (hr < 0)
             return hr;
         UINT pitch = 0;

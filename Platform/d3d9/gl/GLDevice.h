@@ -151,6 +151,10 @@ private:
     HRESULT Init(D3DPRESENT_PARAMETERS* params);
     HRESULT CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const;
     HRESULT CreateBackBuffer();
+    // CreateRenderTarget, CreateDepthStencilSurface and CreateOffscreenPlainSurface once the out
+    // pointer is known good: the layer's rule with this adapter's answers, then the surface.
+    HRESULT CreateSurface(D3DSurfaceKind kind, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                          D3DMULTISAMPLE_TYPE multiSample, DWORD quality, bool lockable, IDirect3DSurface9** surface);
     void ReleaseBackBuffer();
     void ReleaseBoundState();
     void SetDefaultStates();

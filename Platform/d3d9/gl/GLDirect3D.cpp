@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "d3d9/D3DFormatInfo.h"
+#include "d3d9/D3DValidation.h"
 #include "d3d9/DeviceFactory.h"
 #include "d3d9/gl/GLAdapter.h"
 #include "d3d9/gl/GLDevice.h"
@@ -41,8 +42,8 @@ HRESULT GLDirect3D::EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, 
     const auto& modes = GetGLAdapterInfo().modes;
     if (Adapter != 0 || !pMode)
         return D3DERR_INVALIDCALL;
-    if (Format != D3DFMT_X8R8G8B8)
-        return D3DERR_NOTAVAILABLE;
+    if (const HRESULT hr = CheckD3DAdapterFormat(Format); hr != D3D_OK)
+        return hr;
     if (Mode >= modes.size())
         return D3DERR_INVALIDCALL;
     *pMode = modes[Mode];

@@ -42,6 +42,15 @@ GLFormat Depth(GLenum internalFormat, GLenum format, GLenum type, GLbitfield bit
 const Entry kEntries[] = {
     {D3DFMT_A8R8G8B8, Colour(GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA)},
     {D3DFMT_X8R8G8B8, Colour(GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, GL_RED, GL_GREEN, GL_BLUE, GL_ONE)},
+    // The 16-bit formats are one little-endian word each, the first channel named in the highest
+    // bits: GL's 5_6_5 puts red there; the _REV types put the last BGRA channel (alpha) there.
+    {D3DFMT_R5G6B5, Colour(GL_RGB565, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, GL_RED, GL_GREEN, GL_BLUE, GL_ONE)},
+    {D3DFMT_X1R5G5B5,
+     Colour(GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, GL_RED, GL_GREEN, GL_BLUE, GL_ONE)},
+    {D3DFMT_A1R5G5B5,
+     Colour(GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA)},
+    {D3DFMT_A4R4G4B4,
+     Colour(GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA)},
     {D3DFMT_L8, Colour(GL_R8, GL_RED, GL_UNSIGNED_BYTE, GL_RED, GL_RED, GL_RED, GL_ONE)},
     {D3DFMT_R16F, Colour(GL_R16F, GL_RED, GL_HALF_FLOAT, GL_RED, GL_ONE, GL_ONE, GL_ONE)},
     {D3DFMT_G16R16F, Colour(GL_RG16F, GL_RG, GL_HALF_FLOAT, GL_RED, GL_GREEN, GL_ONE, GL_ONE)},

@@ -2,6 +2,7 @@
 
 #include "d3d9/D3DFormatInfo.h"
 #include "d3d9/D3DValidation.h"
+#include "d3d9/gl/GLAdapter.h"
 #include "d3d9/gl/GLDevice.h"
 #include "d3d9/gl/GLFormat.h"
 #include "d3d9/gl/GLTextureStorage.h"
@@ -20,18 +21,28 @@ GLSurface::GLSurface(GLDevice* device, IUnknown* container, GLTextureStorage* st
 }
 
 HRESULT GLSurface::CreateRenderbuffer(GLDevice* device, UINT width, UINT height, D3DFORMAT format,
-                                      D3DMULTISAMPLE_TYPE samples, bool depth, bool lockable, bool defaultPool,
-                                      GLSurface** surface)
+                                      D3DMULTISAMPLE_TYPE multiSample, DWORD quality, bool depth, bool lockable,
+                                      bool defaultPool, GLSurface** surface)
 {
     const GLFormat* gl = FindGLFormat(format);
     const D3DFormatInfo* info = FindD3DFormatInfo(format);
     if (!gl || !info || (depth ? !info->depthBuffer : !info->renderTarget))
         return D3DERR_NOTAVAILABLE;
-    const UINT count =
-        samples == D3DMULTISAMPLE_NONE || samples == D3DMULTISAMPLE_NONMASKABLE ? 0u : static_cast<UINT>(samples);
+    UINT count = 0;
+    if (multiSample == D3DMULTISAMPLE_NONMASKABLE) {
+        const std::vector<UINT>& counts = GLSampleCounts(GetGLAdapterInfo(), format);
+        if (quality >= counts.size())
+            return D3DERR_INVALIDCALL;
+        count = counts[quality];
+    } else if (multiSample != D3DMULTISAMPLE_NONE) {
+        count = static_cast<UINT>(multiSample);
+    }
     GLSurface* s = new GLSurface(device, Kind::Renderbuffer, width, height, format, D3DPOOL_DEFAULT, defaultPool);
     s->usage_ = depth ? D3DUSAGE_DEPTHSTENCIL : D3DUSAGE_RENDERTARGET;
     s->samples_ = count;
+    s->multiSample_ = multiSample;
+    s->quality_ = quality;
+    // A multisampled surface has no one value per pixel to lock.
     s->lockable_ = lockable && !depth && count == 0;
     device->MakeCurrent();
     while (glGetError() != GL_NO_ERROR) {
@@ -57,7 +68,7 @@ HRESULT GLSurface::CreateMemory(GLDevice* device, UINT width, UINT height, D3DFO
                                 GLSurface** surface)
 {
     const D3DFormatInfo* info = FindD3DFormatInfo(format);
-    if (!info || !info->texture)
+    if (!info || !info->lockable)
         return D3DERR_NOTAVAILABLE;
     const std::uint64_t size = D3DFormatLevelSize(format, width, height);
     if (size == 0 || size > (std::uint64_t{1} << 31))
@@ -99,8 +110,8 @@ HRESULT GLSurface::GetDesc(D3DSURFACE_DESC* pDesc)
     pDesc->Type = D3DRTYPE_SURFACE;
     pDesc->Usage = usage_;
     pDesc->Pool = pool_;
-    pDesc->MultiSampleType = static_cast<D3DMULTISAMPLE_TYPE>(samples_);
-    pDesc->MultiSampleQuality = 0;
+    pDesc->MultiSampleType = multiSample_;
+    pDesc->MultiSampleQuality = quality_;
     pDesc->Width = width_;
     pDesc->Height = height_;
     return D3D_OK;
@@ -187,8 +198,8 @@ HRESULT GLSurface::Lock(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Fl
         r.bottom > static_cast<LONG>(height_))
         return D3DERR_INVALIDCALL;
     const D3DFormatInfo* info = FindD3DFormatInfo(format_);
-    if (info->compressed && (r.left % 4 || r.top % 4 || (r.right % 4 && r.right != static_cast<LONG>(width_)) ||
-                             (r.bottom % 4 && r.bottom != static_cast<LONG>(height_))))
+    if (!D3DFormatRectOnBlocks(*info, static_cast<UINT>(r.left), static_cast<UINT>(r.top), static_cast<UINT>(r.right),
+                               static_cast<UINT>(r.bottom), width_, height_))
         return D3DERR_INVALIDCALL;
     const UINT pitch = D3DFormatPitch(format_, width_);
     if (kind_ == Kind::Renderbuffer) {
@@ -202,10 +213,8 @@ HRESULT GLSurface::Lock(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Fl
     locked_ = true;
     lockFlags_ = Flags;
     lockRect_ = r;
-    const UINT left = static_cast<UINT>(r.left);
-    const UINT x = info->compressed ? left / 4 * info->bytes : left * info->bytes;
-    const UINT y = info->compressed ? static_cast<UINT>(r.top) / 4 : static_cast<UINT>(r.top);
-    pLockedRect->pBits = memory_.data() + static_cast<size_t>(y) * pitch + x;
+    pLockedRect->pBits =
+        memory_.data() + D3DFormatTexelOffset(*info, pitch, static_cast<UINT>(r.left), static_cast<UINT>(r.top));
     pLockedRect->Pitch = static_cast<INT>(pitch);
     return D3D_OK;
 }

@@ -22,11 +22,13 @@ public:
 
     // A level of a texture; `container` carries the reference count.
     GLSurface(GLDevice* device, IUnknown* container, GLTextureStorage* storage, UINT layer, UINT level);
-    // A renderbuffer: a render target or, with depth set, a depth-stencil surface. The result is
-    // D3DERR_OUTOFVIDEOMEMORY when GL has no room.
+    // A renderbuffer: a render target or, with depth set, a depth-stencil surface, multisampled as
+    // the type and quality say (quality q of D3DMULTISAMPLE_NONMASKABLE is the adapter's (q+1)-th
+    // sample count). A multisampled one is never lockable. The result is D3DERR_OUTOFVIDEOMEMORY
+    // when GL has no room.
     static HRESULT CreateRenderbuffer(GLDevice* device, UINT width, UINT height, D3DFORMAT format,
-                                      D3DMULTISAMPLE_TYPE samples, bool depth, bool lockable, bool defaultPool,
-                                      GLSurface** surface);
+                                      D3DMULTISAMPLE_TYPE multiSample, DWORD quality, bool depth, bool lockable,
+                                      bool defaultPool, GLSurface** surface);
     static HRESULT CreateMemory(GLDevice* device, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                 GLSurface** surface);
     ~GLSurface() override;
@@ -73,7 +75,9 @@ private:
     D3DFORMAT format_;
     D3DPOOL pool_;
     DWORD usage_ = 0;
-    UINT samples_ = 0;
+    UINT samples_ = 0; // GL's sample count; 0 when not multisampled
+    D3DMULTISAMPLE_TYPE multiSample_ = D3DMULTISAMPLE_NONE;
+    DWORD quality_ = 0;
     bool lockable_ = false;
     GLuint renderbuffer_ = 0;
     std::vector<std::uint8_t> memory_; // memory surfaces; the read-back of a locked render target

@@ -12,7 +12,7 @@ GLTextureStorage::GLTextureStorage(GLDevice* device, GLenum target, UINT width, 
                                    UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool)
     : device_(device), target_(target), width_(width), height_(height), depth_(depth), levels_(levels),
       glLevels_(levels), usage_(usage), format_(format), pool_(pool),
-      autoGenMips_((usage & D3DUSAGE_AUTOGENMIPMAP) != 0)
+      autoGenMips_(false)
 {
 }
 
@@ -54,20 +54,20 @@ HRESULT GLTextureStorage::Create()
     const D3DRESOURCETYPE type = target_ == GL_TEXTURE_2D         ? D3DRTYPE_TEXTURE
                                  : target_ == GL_TEXTURE_CUBE_MAP ? D3DRTYPE_CUBETEXTURE
                                                                   : D3DRTYPE_VOLUMETEXTURE;
-    UINT levelsMade = 0;
-    HRESULT hr = CheckD3DTextureArguments(adapter.caps, type, width_, height_, Depth(0), levels_, usage_, format_,
-                                          pool_, &levelsMade);
+    D3DTextureLevels made;
+    const HRESULT hr = CheckD3DTextureArguments(adapter.caps, GLAdapterFormats(adapter), type, width_, height_,
+                                                Depth(0), levels_, usage_, format_, pool_, &made);
     if (hr != D3D_OK)
         return hr;
-    // What the adapter's GL can hold beyond the layer's rules (compressed formats, depth textures).
-    if (!info_ || !gl_)
+    // Scratch textures are memory only and may hold formats GL has not; every other pool's format is
+    // one of the adapter's, which GL has.
+    if (!info_ || (!gl_ && pool_ != D3DPOOL_SCRATCH))
         return D3DERR_NOTAVAILABLE;
-    hr = GLCheckDeviceFormat(adapter, D3DFMT_X8R8G8B8, usage_, type, format_);
-    if (hr < 0)
-        return hr;
-    // An automatically generated chain keeps all its levels in GL and shows one.
-    glLevels_ = autoGenMips_ ? D3DFullMipLevelCount(width_, height_, Depth(0)) : levelsMade;
-    levels_ = levelsMade;
+    // An automatically generated chain keeps all its levels in GL and shows one; a format whose chain
+    // cannot be generated keeps its one level.
+    autoGenMips_ = made.generated;
+    glLevels_ = autoGenMips_ ? D3DFullMipLevelCount(width_, height_, Depth(0)) : made.shown;
+    levels_ = made.shown;
     levelData_.resize(static_cast<size_t>(Layers()) * levels_);
     if (pool_ == D3DPOOL_SYSTEMMEM || pool_ == D3DPOOL_SCRATCH || !device_)
         return D3D_OK;
@@ -142,22 +142,16 @@ HRESULT GLTextureStorage::Lock(UINT layer, UINT level, const D3DBOX* box, DWORD 
     if (b.Left >= b.Right || b.Top >= b.Bottom || b.Front >= b.Back || b.Right > whole.Right ||
         b.Bottom > whole.Bottom || b.Back > whole.Back)
         return D3DERR_INVALIDCALL;
-    if (info_->compressed) {
-        // Whole 4x4 blocks only (a level smaller than a block is locked whole).
-        auto aligned = [](UINT v, UINT limit) { return v % 4 == 0 || v == limit; };
-        if (!aligned(b.Left, whole.Right) || !aligned(b.Top, whole.Bottom) || !aligned(b.Right, whole.Right) ||
-            !aligned(b.Bottom, whole.Bottom))
-            return D3DERR_INVALIDCALL;
-    }
+    // Whole blocks only (a level smaller than a block is locked whole).
+    if (!D3DFormatRectOnBlocks(*info_, b.Left, b.Top, b.Right, b.Bottom, whole.Right, whole.Bottom))
+        return D3DERR_INVALIDCALL;
     std::vector<std::uint8_t>& shadow = Shadow(layer, level);
     const UINT pitch = D3DFormatPitch(format_, Width(level));
     const UINT slice = pitch * D3DFormatRowCount(format_, Height(level));
-    const UINT x = info_->compressed ? b.Left / 4 * info_->bytes : b.Left * info_->bytes;
-    const UINT y = info_->compressed ? b.Top / 4 : b.Top;
     data->locked = true;
     data->lockFlags = flags;
     data->box = b;
-    *bits = shadow.data() + static_cast<size_t>(b.Front) * slice + static_cast<size_t>(y) * pitch + x;
+    *bits = shadow.data() + static_cast<size_t>(b.Front) * slice + D3DFormatTexelOffset(*info_, pitch, b.Left, b.Top);
     *rowPitch = static_cast<INT>(pitch);
     if (slicePitch)
         *slicePitch = static_cast<INT>(slice);

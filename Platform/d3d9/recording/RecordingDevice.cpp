@@ -295,17 +295,8 @@ HRESULT RecordingDevice::CreateShader(const char* method, const char* kind, unsi
 
 HRESULT RecordingDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* p) const
 {
-    constexpr DWORD kKnownFlags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER | D3DPRESENTFLAG_DISCARD_DEPTHSTENCIL |
-                                  D3DPRESENTFLAG_DEVICECLIP | D3DPRESENTFLAG_VIDEO;
-    if (p->SwapEffect < D3DSWAPEFFECT_DISCARD || p->SwapEffect > D3DSWAPEFFECT_COPY ||
-        p->BackBufferCount > D3DPRESENT_BACK_BUFFERS_MAX ||
-        (p->SwapEffect == D3DSWAPEFFECT_COPY && p->BackBufferCount > 1) || (p->Flags & ~kKnownFlags) != 0 ||
-        p->MultiSampleType > D3DMULTISAMPLE_16_SAMPLES || p->MultiSampleQuality != 0 ||
-        (p->MultiSampleType != D3DMULTISAMPLE_NONE &&
-         (p->SwapEffect != D3DSWAPEFFECT_DISCARD || (p->Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0)) ||
-        (p->Windowed && p->FullScreen_RefreshRateInHz != 0) ||
-        CheckD3DPresentationInterval(p->PresentationInterval) != D3D_OK) {
-        return D3DERR_INVALIDCALL;
+    if (const HRESULT hr = CheckD3DSwapChain(*p); hr != D3D_OK) {
+        return hr;
     }
     D3DFORMAT format = p->BackBufferFormat;
     if (format == D3DFMT_UNKNOWN) {
@@ -317,6 +308,9 @@ HRESULT RecordingDevice::CheckPresentParameters(D3DPRESENT_PARAMETERS* p) const
     if (CheckD3DBackBufferFormat(format) != D3D_OK ||
         (p->EnableAutoDepthStencil && CheckD3DAutoDepthStencilFormat(p->AutoDepthStencilFormat) != D3D_OK)) {
         return D3DERR_NOTAVAILABLE;
+    }
+    if (p->MultiSampleQuality >= MultiSampleQualityLevels(format, p->MultiSampleType)) {
+        return D3DERR_INVALIDCALL;
     }
     UINT width = p->BackBufferWidth;
     UINT height = p->BackBufferHeight;
@@ -590,14 +584,14 @@ HRESULT RecordingDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWO
     HRESULT hr = Enter("CreateTexture");
     RecordingObject* made = nullptr;
     if (hr == D3D_OK) {
-        UINT levels = 0;
+        D3DTextureLevels levels;
         if (ppTexture == nullptr || pSharedHandle != nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else if ((hr = CheckD3DTextureArguments(caps_, D3DRTYPE_TEXTURE, Width, Height, 1, Levels, Usage, Format, Pool,
+        } else if ((hr = CheckD3DTextureArguments(caps_, D3DAdapterFormats{}, D3DRTYPE_TEXTURE, Width, Height, 1, Levels, Usage, Format, Pool,
                                                &levels)) == D3D_OK) {
             hr = HandOutNew(ppTexture, made, [&] {
-                return new RecordingTexture(this, NextName("texture", textures_), Width, Height, levels, Usage,
-                                            Format, Pool);
+                return new RecordingTexture(this, NextName("texture", textures_), Width, Height, levels.shown,
+                                            Usage, Format, Pool);
             });
         }
         if (hr != D3D_OK && ppTexture != nullptr) {
@@ -626,14 +620,14 @@ HRESULT RecordingDevice::CreateVolumeTexture(UINT Width, UINT Height, UINT Depth
     HRESULT hr = Enter("CreateVolumeTexture");
     RecordingObject* made = nullptr;
     if (hr == D3D_OK) {
-        UINT levels = 0;
+        D3DTextureLevels levels;
         if (ppVolumeTexture == nullptr || pSharedHandle != nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else if ((hr = CheckD3DTextureArguments(caps_, D3DRTYPE_VOLUMETEXTURE, Width, Height, Depth, Levels, Usage, Format,
+        } else if ((hr = CheckD3DTextureArguments(caps_, D3DAdapterFormats{}, D3DRTYPE_VOLUMETEXTURE, Width, Height, Depth, Levels, Usage, Format,
                                                Pool, &levels)) == D3D_OK) {
             hr = HandOutNew(ppVolumeTexture, made, [&] {
                 return new RecordingVolumeTexture(this, NextName("volumetexture", volumeTextures_), Width, Height,
-                                                  Depth, levels, Usage, Format, Pool);
+                                                  Depth, levels.shown, Usage, Format, Pool);
             });
         }
         if (hr != D3D_OK && ppVolumeTexture != nullptr) {
@@ -662,14 +656,14 @@ HRESULT RecordingDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD U
     HRESULT hr = Enter("CreateCubeTexture");
     RecordingObject* made = nullptr;
     if (hr == D3D_OK) {
-        UINT levels = 0;
+        D3DTextureLevels levels;
         if (ppCubeTexture == nullptr || pSharedHandle != nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else if ((hr = CheckD3DTextureArguments(caps_, D3DRTYPE_CUBETEXTURE, EdgeLength, EdgeLength, 1, Levels, Usage, Format,
+        } else if ((hr = CheckD3DTextureArguments(caps_, D3DAdapterFormats{}, D3DRTYPE_CUBETEXTURE, EdgeLength, EdgeLength, 1, Levels, Usage, Format,
                                                Pool, &levels)) == D3D_OK) {
             hr = HandOutNew(ppCubeTexture, made, [&] {
-                return new RecordingCubeTexture(this, NextName("cubetexture", cubeTextures_), EdgeLength, levels,
-                                                Usage, Format, Pool);
+                return new RecordingCubeTexture(this, NextName("cubetexture", cubeTextures_), EdgeLength,
+                                                levels.shown, Usage, Format, Pool);
             });
         }
         if (hr != D3D_OK && ppCubeTexture != nullptr) {
@@ -747,19 +741,20 @@ HRESULT RecordingDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT F
     return hr;
 }
 
-HRESULT RecordingDevice::CheckSurfaceArguments(UINT width, UINT height, D3DFORMAT format,
-                                               D3DMULTISAMPLE_TYPE multiSample, DWORD quality,
-                                               bool renderTarget) const
+DWORD RecordingDevice::MultiSampleQualityLevels(D3DFORMAT format, D3DMULTISAMPLE_TYPE type)
 {
-    if (width == 0 || height == 0 || multiSample > D3DMULTISAMPLE_16_SAMPLES || quality != 0 ||
-        ExceedsLimit(width, caps_.MaxTextureWidth) || ExceedsLimit(height, caps_.MaxTextureHeight)) {
-        return D3DERR_INVALIDCALL;
-    }
     const D3DFormatInfo* info = FindD3DFormatInfo(format);
-    if (info == nullptr || (renderTarget ? !info->renderTarget : !info->depthBuffer)) {
-        return D3DERR_NOTAVAILABLE;
+    if (info == nullptr || (!info->renderTarget && !info->depthBuffer) || type > D3DMULTISAMPLE_16_SAMPLES) {
+        return 0;
     }
-    return D3D_OK;
+    return 1;
+}
+
+HRESULT RecordingDevice::CheckSurfaceArguments(D3DSurfaceKind kind, UINT width, UINT height, D3DFORMAT format,
+                                               D3DPOOL pool, D3DMULTISAMPLE_TYPE multiSample, DWORD quality) const
+{
+    return CheckD3DSurfaceArguments(caps_, D3DAdapterFormats{}, kind, width, height, format, pool, multiSample,
+                                    quality, MultiSampleQualityLevels(format, multiSample));
 }
 
 HRESULT RecordingDevice::MakeSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
@@ -785,12 +780,13 @@ HRESULT RecordingDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT F
 {
     HRESULT hr = Enter("CreateRenderTarget");
     if (hr == D3D_OK) {
-        if (ppSurface == nullptr || pSharedHandle != nullptr || (Lockable && MultiSample != D3DMULTISAMPLE_NONE)) {
+        if (ppSurface == nullptr || pSharedHandle != nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else if ((hr = CheckSurfaceArguments(Width, Height, Format, MultiSample, MultisampleQuality, true)) ==
-                   D3D_OK) {
+        } else if ((hr = CheckSurfaceArguments(D3DSurfaceKind::RenderTarget, Width, Height, Format, D3DPOOL_DEFAULT,
+                                               MultiSample, MultisampleQuality)) == D3D_OK) {
+            // A multisampled target is made when asked lockable, but it cannot be locked.
             hr = MakeSurface(Width, Height, Format, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, MultiSample,
-                             MultisampleQuality, Lockable != FALSE, ppSurface);
+                             MultisampleQuality, Lockable != FALSE && MultiSample == D3DMULTISAMPLE_NONE, ppSurface);
         }
         if (hr != D3D_OK && ppSurface != nullptr) {
             *ppSurface = nullptr;
@@ -820,8 +816,8 @@ HRESULT RecordingDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DF
     if (hr == D3D_OK) {
         if (ppSurface == nullptr || pSharedHandle != nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else if ((hr = CheckSurfaceArguments(Width, Height, Format, MultiSample, MultisampleQuality, false)) ==
-                   D3D_OK) {
+        } else if ((hr = CheckSurfaceArguments(D3DSurfaceKind::DepthStencil, Width, Height, Format, D3DPOOL_DEFAULT,
+                                               MultiSample, MultisampleQuality)) == D3D_OK) {
             hr = MakeSurface(Width, Height, Format, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, MultiSample,
                              MultisampleQuality, false, ppSurface);
         }
@@ -849,16 +845,10 @@ HRESULT RecordingDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3
 {
     HRESULT hr = Enter("CreateOffscreenPlainSurface");
     if (hr == D3D_OK) {
-        const D3DFormatInfo* info = FindD3DFormatInfo(Format);
-        if (ppSurface == nullptr || pSharedHandle != nullptr || Width == 0 || Height == 0 ||
-            Pool == D3DPOOL_MANAGED || Pool > D3DPOOL_SCRATCH || ExceedsLimit(Width, caps_.MaxTextureWidth) ||
-            ExceedsLimit(Height, caps_.MaxTextureHeight)) {
+        if (ppSurface == nullptr || pSharedHandle != nullptr) {
             hr = D3DERR_INVALIDCALL;
-        } else if (info == nullptr || !info->texture) {
-            hr = D3DERR_NOTAVAILABLE;
-        } else if (info->compressed && (Width % 4 != 0 || Height % 4 != 0)) {
-            hr = D3DERR_INVALIDCALL;
-        } else {
+        } else if ((hr = CheckSurfaceArguments(D3DSurfaceKind::Plain, Width, Height, Format, Pool,
+                                               D3DMULTISAMPLE_NONE, 0)) == D3D_OK) {
             hr = MakeSurface(Width, Height, Format, 0, Pool, D3DMULTISAMPLE_NONE, 0, true, ppSurface);
         }
         if (hr != D3D_OK && ppSurface != nullptr) {

@@ -164,8 +164,11 @@ private:
     HRESULT CheckPresentParameters(D3DPRESENT_PARAMETERS* params) const;
     HRESULT BuildSwapChain(const D3DPRESENT_PARAMETERS& params);
     void ResetState();
-    HRESULT CheckSurfaceArguments(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE multiSample,
-                                  DWORD quality, bool renderTarget) const;
+    // What the device reports as CheckDeviceMultiSampleType's quality levels: one for every type up
+    // to 16 samples (and the non-maskable one) of a render-target or depth format, none otherwise.
+    static DWORD MultiSampleQualityLevels(D3DFORMAT format, D3DMULTISAMPLE_TYPE type);
+    HRESULT CheckSurfaceArguments(D3DSurfaceKind kind, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                                  D3DMULTISAMPLE_TYPE multiSample, DWORD quality) const;
     HRESULT MakeSurface(UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
                         D3DMULTISAMPLE_TYPE multiSample, DWORD quality, bool lockable, IDirect3DSurface9** surface);
     // The recording surface behind an interface pointer when it belongs to this device, else null.

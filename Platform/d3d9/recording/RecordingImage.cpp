@@ -221,7 +221,7 @@ RecordingImage::RecordingImage(D3DFORMAT format, UINT width, UINT height, UINT d
 
 bool RecordingImage::Whole(const RECT& rect) const
 {
-    return depth_ == 1 && !info_->compressed && rect.left == 0 && rect.top == 0 &&
+    return depth_ == 1 && info_->blockWidth == 1 && info_->blockHeight == 1 && rect.left == 0 && rect.top == 0 &&
            static_cast<UINT>(rect.right) == width_ && static_cast<UINT>(rect.bottom) == height_;
 }
 
@@ -250,11 +250,8 @@ bool RecordingImage::ValidRect(const RECT& rect) const
         static_cast<std::int64_t>(rect.right) > width_ || static_cast<std::int64_t>(rect.bottom) > height_) {
         return false;
     }
-    if (info_->compressed) {
-        auto onEdge = [](LONG value, UINT size) { return value % 4 == 0 || static_cast<UINT>(value) == size; };
-        return rect.left % 4 == 0 && rect.top % 4 == 0 && onEdge(rect.right, width_) && onEdge(rect.bottom, height_);
-    }
-    return true;
+    return D3DFormatRectOnBlocks(*info_, static_cast<UINT>(rect.left), static_cast<UINT>(rect.top),
+                                 static_cast<UINT>(rect.right), static_cast<UINT>(rect.bottom), width_, height_);
 }
 
 HRESULT RecordingImage::LockRect(const RECT* rect, D3DLOCKED_RECT* locked)
@@ -264,9 +261,8 @@ HRESULT RecordingImage::LockRect(const RECT* rect, D3DLOCKED_RECT* locked)
         return D3DERR_INVALIDCALL;
     }
     Settle();
-    UINT block = info_->compressed ? 4 : 1;
-    std::size_t offset = std::size_t{static_cast<UINT>(area.top) / block} * rowPitch_ +
-                         std::size_t{static_cast<UINT>(area.left) / block} * info_->bytes;
+    std::size_t offset =
+        D3DFormatTexelOffset(*info_, rowPitch_, static_cast<UINT>(area.left), static_cast<UINT>(area.top));
     locked->Pitch = static_cast<INT>(rowPitch_);
     locked->pBits = bytes_.data() + offset;
     locked_ = true;
@@ -286,9 +282,8 @@ HRESULT RecordingImage::LockBox(const D3DBOX* box, D3DLOCKED_BOX* locked)
         return D3DERR_INVALIDCALL;
     }
     Settle();
-    UINT block = info_->compressed ? 4 : 1;
-    std::size_t offset = std::size_t{area.Front} * slicePitch_ + std::size_t{area.Top / block} * rowPitch_ +
-                         std::size_t{area.Left / block} * info_->bytes;
+    std::size_t offset =
+        std::size_t{area.Front} * slicePitch_ + D3DFormatTexelOffset(*info_, rowPitch_, area.Left, area.Top);
     locked->RowPitch = static_cast<INT>(rowPitch_);
     locked->SlicePitch = static_cast<INT>(slicePitch_);
     locked->pBits = bytes_.data() + offset;
@@ -365,14 +360,17 @@ void RecordingImage::CopyFrom(const RecordingImage& src, const RECT& srcRect, co
         Settle();
     }
     if (sameBytes && srcWidth == dstWidth && srcHeight == dstHeight) {
-        UINT block = info_->compressed ? 4 : 1;
-        std::size_t rowBytes = std::size_t{(dstWidth + block - 1) / block} * info_->bytes;
-        for (UINT row = 0; row < (dstHeight + block - 1) / block; ++row) {
-            const std::uint8_t* from = src.bytes_.data() +
-                                       std::size_t{static_cast<UINT>(srcRect.top) / block + row} * src.rowPitch_ +
-                                       std::size_t{static_cast<UINT>(srcRect.left) / block} * info_->bytes;
-            std::uint8_t* to = bytes_.data() + std::size_t{static_cast<UINT>(dstRect.top) / block + row} * rowPitch_ +
-                               std::size_t{static_cast<UINT>(dstRect.left) / block} * info_->bytes;
+        const UINT blockWidth = info_->blockWidth;
+        const UINT blockHeight = info_->blockHeight;
+        std::size_t rowBytes = std::size_t{(dstWidth + blockWidth - 1) / blockWidth} * info_->bytes;
+        for (UINT row = 0; row < (dstHeight + blockHeight - 1) / blockHeight; ++row) {
+            const std::uint8_t* from =
+                src.bytes_.data() + std::size_t{row} * src.rowPitch_ +
+                D3DFormatTexelOffset(*info_, src.rowPitch_, static_cast<UINT>(srcRect.left),
+                                     static_cast<UINT>(srcRect.top));
+            std::uint8_t* to = bytes_.data() + std::size_t{row} * rowPitch_ +
+                               D3DFormatTexelOffset(*info_, rowPitch_, static_cast<UINT>(dstRect.left),
+                                                    static_cast<UINT>(dstRect.top));
             std::memmove(to, from, rowBytes);
         }
         return;
