@@ -311,14 +311,14 @@ TEST(StudioPassPanelTest, ShowsTheFiveHeaviestPassesWithTheirTargets)
 {
     const PassFrame frame{{PanelPass("DefLight", "Shadow", {"Shadow0"}, 0.25),
                            PanelPass("mikkmakk", "clean", {"Color", "NormalDepth"}, 3.5),
-                           PanelPass("DefLight", "Def_SpotLight_shadow", {"Light"}, 12.125),
+                           PanelPass("DefLight", "Def_SpotLight_shadow", {"Light"}, 12.25),
                            PanelPass("PostEffects", "BlurV", {"Shadow_temp"}, 0.5),
                            PanelPass("PostEffects", "BlurH", {"Shadow0"}, 0.75),
                            PanelPass("PostEffects", "TwitchBlur", {"BackBuffer"}, 4.0)},
                           23.5};
     EXPECT_EQ(PassPanelLines(frame), (std::vector<std::string>{
                                          "frame 23.50 ms on the GPU, 6 passes",
-                                         "  12.13 ms  DefLight/Def_SpotLight_shadow/P0 -> Light",
+                                         "  12.25 ms  DefLight/Def_SpotLight_shadow/P0 -> Light",
                                          "   4.00 ms  PostEffects/TwitchBlur/P0 -> BackBuffer",
                                          "   3.50 ms  mikkmakk/clean/P0 -> Color,NormalDepth",
                                          "   0.75 ms  PostEffects/BlurH/P0 -> Shadow0",
