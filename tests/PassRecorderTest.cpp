@@ -296,7 +296,7 @@ PassRecord Timed(const char* technique, double ms)
 }
 
 // The heaviest passes, heaviest first, equal times in drawing order, untimed ones last.
-TEST(PassReportTest, HeaviestPassesAreSortedByTime)
+TEST(PassListTest, HeaviestPassesAreSortedByTime)
 {
     const PassFrame frame{{Timed("A", 1.0), Timed("B", 4.0), Timed("C", -1.0), Timed("D", 4.0), Timed("E", 0.5),
                            Timed("F", 2.0), Timed("G", 3.0)},
