@@ -355,6 +355,22 @@ TEST_F(StudioOverlayRasterTest, PassesPanelShowsAtTheTopRightOnlyWhenOn)
         }
     EXPECT_GT(changedRight, 2000);
     EXPECT_EQ(changedLeft, 0);
+    // Beside the show's information and under the list of keys, for a person to look at.
+    OverlayModel busy = ShowModel();
+    busy.errors.clear();
+    busy.help = true;
+    busy.passes = true;
+    busy.passLines = {"frame 1085.46 ms on the GPU, 159 passes",
+                      " 470.78 ms  mikkmakk/cubemaplight_blend/P0 -> Light3",
+                      " 200.09 ms  PostEffects/Bilateral_Blur_Filter/P0 -> Light3_tmp",
+                      "  59.47 ms  PostEffects/TwitchBlur/P0 -> BackBuffer",
+                      "  19.82 ms  mikkmakk/cubemaplight/P0 -> CubeLight_tmp",
+                      "  19.42 ms  mikkmakk/cubemaplight/P0 -> CubeLight_tmp"};
+    std::vector<std::uint8_t> shown;
+    overlay.Raster(busy, size.width, size.height, shown);
+    std::filesystem::create_directories(ORVALA_PICTURE_DIR);
+    EXPECT_TRUE(WritePngBGRA((std::filesystem::path(ORVALA_PICTURE_DIR) / "studio-passes-panel.png").string(),
+                             shown.data(), size.width, size.height, size.width * 4));
     for (int y = static_cast<int>(size.height) / 3; y < static_cast<int>(size.height); ++y)
         for (int x = 0; x < static_cast<int>(size.width); ++x) {
             const std::size_t at = (static_cast<std::size_t>(y) * size.width + static_cast<std::size_t>(x)) * 4;
