@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev ccache
   xvfb xauth xdotool x11-apps
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
+  nlohmann-json3-dev
 )
 
 missing=()

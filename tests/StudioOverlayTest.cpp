@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "DXEffect/PassRecorder.h"
 #include "GLTestDevice.h"
 #include "TempDir.h"
 #include "image/PngFile.h"
@@ -286,6 +288,94 @@ TEST_F(StudioOverlayRasterTest, ReloadLineIsGreenWhenOkAndRedWhenNot)
         EXPECT_GT(c.ok ? green : red, 50);
         EXPECT_EQ(c.ok ? red : green, 0);
     }
+}
+
+PassRecord PanelPass(const char* effect, const char* technique, std::vector<const char*> targets, double ms)
+{
+    PassRecord pass;
+    pass.effect = effect;
+    pass.technique = technique;
+    pass.pass = "P0";
+    for (const char* name : targets) {
+        PassTarget target;
+        target.name = name;
+        pass.targets.push_back(target);
+    }
+    pass.ms = ms;
+    return pass;
+}
+
+// The panel's text: the frame's time, then the five heaviest passes, heaviest first, each its
+// time, its name and its targets; without GPU times the first five drawn, their times unknown.
+TEST(StudioPassPanelTest, ShowsTheFiveHeaviestPassesWithTheirTargets)
+{
+    const PassFrame frame{{PanelPass("DefLight", "Shadow", {"Shadow0"}, 0.25),
+                           PanelPass("mikkmakk", "clean", {"Color", "NormalDepth"}, 3.5),
+                           PanelPass("DefLight", "Def_SpotLight_shadow", {"Light"}, 12.25),
+                           PanelPass("PostEffects", "BlurV", {"Shadow_temp"}, 0.5),
+                           PanelPass("PostEffects", "BlurH", {"Shadow0"}, 0.75),
+                           PanelPass("PostEffects", "TwitchBlur", {"BackBuffer"}, 4.0)},
+                          23.5};
+    EXPECT_EQ(PassPanelLines(frame), (std::vector<std::string>{
+                                         "frame 23.50 ms on the GPU, 6 passes",
+                                         "  12.25 ms  DefLight/Def_SpotLight_shadow/P0 -> Light",
+                                         "   4.00 ms  PostEffects/TwitchBlur/P0 -> BackBuffer",
+                                         "   3.50 ms  mikkmakk/clean/P0 -> Color,NormalDepth",
+                                         "   0.75 ms  PostEffects/BlurH/P0 -> Shadow0",
+                                         "   0.50 ms  PostEffects/BlurV/P0 -> Shadow_temp",
+                                     }));
+    PassFrame untimed = frame;
+    untimed.ms = -1.0;
+    for (PassRecord& pass : untimed.passes)
+        pass.ms = -1.0;
+    const std::vector<std::string> lines = PassPanelLines(untimed);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "6 passes, no GPU times");
+    EXPECT_EQ(lines[1], "      - ms  DefLight/Shadow/P0 -> Shadow0");
+    EXPECT_EQ(lines[5], "      - ms  PostEffects/BlurH/P0 -> Shadow0");
+}
+
+// P's panel shows at the top right only while it is on, and leaves the rest of the overlay as
+// it was.
+TEST_F(StudioOverlayRasterTest, PassesPanelShowsAtTheTopRightOnlyWhenOn)
+{
+    const Size size{1280, 720};
+    OverlayModel model = BareModel();
+    model.passLines = {"frame 23.50 ms on the GPU, 6 passes", "  12.13 ms  DefLight/Def_SpotLight_shadow/P0 -> Light"};
+    overlay.Raster(model, size.width, size.height, bgra);
+    const std::vector<std::uint8_t> off = bgra;
+    model.passes = true;
+    overlay.Raster(model, size.width, size.height, bgra);
+    int changedRight = 0, changedLeft = 0;
+    for (int y = 0; y < static_cast<int>(size.height) / 3; ++y)
+        for (int x = 0; x < static_cast<int>(size.width); ++x) {
+            const std::size_t at = (static_cast<std::size_t>(y) * size.width + static_cast<std::size_t>(x)) * 4;
+            const bool changed = std::memcmp(&bgra[at], &off[at], 4) != 0;
+            (x >= static_cast<int>(size.width) / 2 ? changedRight : changedLeft) += changed;
+        }
+    EXPECT_GT(changedRight, 2000);
+    EXPECT_EQ(changedLeft, 0);
+    // Beside the show's information and under the list of keys, for a person to look at.
+    OverlayModel busy = ShowModel();
+    busy.errors.clear();
+    busy.help = true;
+    busy.passes = true;
+    busy.passLines = {"frame 1085.46 ms on the GPU, 159 passes",
+                      " 470.78 ms  mikkmakk/cubemaplight_blend/P0 -> Light3",
+                      " 200.09 ms  PostEffects/Bilateral_Blur_Filter/P0 -> Light3_tmp",
+                      "  59.47 ms  PostEffects/TwitchBlur/P0 -> BackBuffer",
+                      "  19.82 ms  mikkmakk/cubemaplight/P0 -> CubeLight_tmp",
+                      "  19.42 ms  mikkmakk/cubemaplight/P0 -> CubeLight_tmp"};
+    std::vector<std::uint8_t> shown;
+    overlay.Raster(busy, size.width, size.height, shown);
+    std::filesystem::create_directories(ORVALA_PICTURE_DIR);
+    EXPECT_TRUE(WritePngBGRA((std::filesystem::path(ORVALA_PICTURE_DIR) / "studio-passes-panel.png").string(),
+                             shown.data(), size.width, size.height, size.width * 4));
+    for (int y = static_cast<int>(size.height) / 3; y < static_cast<int>(size.height); ++y)
+        for (int x = 0; x < static_cast<int>(size.width); ++x) {
+            const std::size_t at = (static_cast<std::size_t>(y) * size.width + static_cast<std::size_t>(x)) * 4;
+            ASSERT_EQ(std::memcmp(&bgra[at], &off[at], 4), 0) << x << ", " << y;
+        }
 }
 
 TEST(StudioOverlayFontTest, AFontThatCannotBeReadIsNamed)

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 
+#include "d3dx9/D3DXPassObserver.h"
 #include "d3dx9/EffectGlsl.h"
 #include "d3dx9/EffectStates.h"
 
@@ -25,7 +26,17 @@ std::uint32_t FloatWord(float f)
     return word;
 }
 
+// The observer of every effect's passes; null unless a profiler installed one.
+D3DXPassObserver* passObserver = nullptr;
+
 } // namespace
+
+D3DXPassObserver* D3DXSetPassObserver(D3DXPassObserver* observer)
+{
+    D3DXPassObserver* previous = passObserver;
+    passObserver = observer;
+    return previous;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Making and releasing
@@ -813,6 +824,8 @@ HRESULT D3DXEffect::ApplyBindings()
         const int unit = static_cast<int>(stage);
         keep(device_->SetUniformI(sampler.name.c_str(), &unit, 1));
     }
+    if (passObserver)
+        ObservePassTextures(pass);
     for (std::uint32_t index : passParameters_[begunTechnique_][static_cast<std::size_t>(pass_)]) {
         const EffectParameter& p = model_.parameters[index];
         const std::vector<std::uint32_t>& words = values_[index]->words;
@@ -849,8 +862,21 @@ HRESULT D3DXEffect::BeginPass(UINT Pass)
     for (std::size_t stage = 0; stage < pass.samplers.size(); ++stage)
         for (const EffectSamplerState& state : model_.parameters[pass.samplers[stage]].samplerStates)
             keep(device_->SetSamplerState(static_cast<DWORD>(stage), state.state, state.value));
+    if (passObserver)
+        passObserver->PassBegun(this, model_.techniques[begunTechnique_].name.c_str(), pass.name.c_str());
     keep(ApplyBindings());
     return result;
+}
+
+void D3DXEffect::ObservePassTextures(const EffectPass& pass)
+{
+    observedTextures_.clear();
+    for (std::uint32_t index : pass.samplers) {
+        const EffectParameter& sampler = model_.parameters[index];
+        observedTextures_.push_back(
+            sampler.samplerTexture >= 0 ? values_[static_cast<std::size_t>(sampler.samplerTexture)]->Texture() : nullptr);
+    }
+    passObserver->PassTextures(this, observedTextures_.data(), static_cast<UINT>(observedTextures_.size()));
 }
 
 HRESULT D3DXEffect::CommitChanges()
@@ -865,6 +891,8 @@ HRESULT D3DXEffect::EndPass()
     if (!begun_ || pass_ < 0)
         return D3DERR_INVALIDCALL;
     pass_ = -1;
+    if (passObserver)
+        passObserver->PassEnded(this);
     return D3D_OK;
 }
 
@@ -872,6 +900,8 @@ HRESULT D3DXEffect::End()
 {
     if (!begun_)
         return D3DERR_INVALIDCALL;
+    if (pass_ >= 0 && passObserver)
+        passObserver->PassEnded(this);
     pass_ = -1;
     begun_ = false;
     RestoreStates();

@@ -109,6 +109,8 @@ private:
     static std::uint32_t Convert(D3DXPARAMETER_TYPE to, D3DXPARAMETER_TYPE from, std::uint32_t word);
 
     HRESULT ApplyBindings();
+    // Tells the pass observer the textures the open pass's stages read.
+    void ObservePassTextures(const EffectPass& pass);
     void SaveStates(DWORD flags);
     void RestoreStates();
     // What Begin saves for a technique and what a pass uploads, worked out once from the model.
@@ -149,6 +151,7 @@ private:
     // Scratch for uniform uploads, kept between calls so that a pass allocates nothing.
     std::vector<float> floats_;
     std::vector<int> ints_;
+    std::vector<IDirect3DBaseTexture9*> observedTextures_;
 
     struct Saved {
         std::vector<std::pair<D3DRENDERSTATETYPE, DWORD>> renderStates;

@@ -1,6 +1,7 @@
 #include <chrono>
 
 #include "DXEffect/DXEffectHandler.h"
+#include "DXEffect/PassRecorder.h"
 #include "DXError.h"
 #include "DXFramework.h"
 #include "FrameworkEx.h"
@@ -208,7 +209,9 @@ void DXFramework::SetOverlay(std::function<void()> drawOver)
 
 void DXFramework::RenderFrame()
 {
+    PassRecorder::FrameBegun();
     SceneHandler::RenderCurrent();
+    PassRecorder::FrameEnded();
     if (overlay && drawOverlay)
         overlay();
     CHECK_RESULT(GetDevice()->Present(nullptr, nullptr, nullptr, nullptr));

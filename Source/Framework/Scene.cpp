@@ -208,12 +208,12 @@ void Scene::UpdateSemantics()
 
 void Scene::RequestTexture(const std::string& targetName, int width, int height, D3DFORMAT format)
 {
-    textures[targetName] = RTHandler::Request(format, static_cast<DWORD>(width), static_cast<DWORD>(height));
+    textures[targetName] = RTHandler::Request(format, static_cast<DWORD>(width), static_cast<DWORD>(height), targetName);
 }
 
 void Scene::RequestCubeTexture(const std::string& targetName, int edgeLength, D3DFORMAT format)
 {
-    cubeTextures[targetName] = RTCubeHandler::Request(format, static_cast<DWORD>(edgeLength));
+    cubeTextures[targetName] = RTCubeHandler::Request(format, static_cast<DWORD>(edgeLength), targetName);
 }
 
 RENDERTEXTURE* Scene::GetTexture(const std::string& targetName)

@@ -1,4 +1,5 @@
-// The show's pictures: one frame at a time, and a contact sheet of the whole show.
+// The show's pictures: one frame at a time, a contact sheet of the whole show, and the passes a
+// frame is drawn with.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "ShowComposition.h"
 #include "common/texgen/TexTextCard.h"
 #include "image/PngFile.h"
+#include "show/PassReport.h"
 #include "show/ShowRecorder.h"
 
 namespace {
@@ -27,6 +29,12 @@ const ToolCommandShape kSheetShape{"sheet",
                                     kSizeOption, kFpsOption, ToolOption::Whole("--columns", 1, 1000)},
                                    2,
                                    ""};
+
+const ToolCommandShape kPassesShape{
+    "passes", "<archive> <seconds>", {kSizeOption, kFpsOption, ToolOption::Flag("--json")}, 2, ""};
+
+// Each pass's time is the median of this many drawings of the frame.
+constexpr unsigned kPassRuns = 5;
 
 double ParseSeconds(const std::string& text, const char* what)
 {
@@ -70,6 +78,27 @@ int FrameCommand(const std::vector<std::string>& args)
     WritePicture(out, bgra, size.width, size.height);
     std::printf("frame %ld at %u fps (%.4f s), %s, %ux%u\n", frame, fps, static_cast<double>(show.TimeOf(frame)),
                 show.SceneNameOf(frame).c_str(), size.width, size.height);
+    return 0;
+}
+
+int PassesCommand(const std::vector<std::string>& args)
+{
+    const ToolArguments parsed(args, kPassesShape);
+    const std::vector<std::string>& operands = parsed.Operands();
+    if (operands.size() != 2)
+        throw ToolUsageError{"passes needs an archive and a time in seconds"};
+    const ToolSize size = parsed.Size("--size", {1280, 720});
+    const auto fps = static_cast<unsigned>(parsed.Whole("--fps", 60));
+    const double seconds = ParseSeconds(operands[1], "the time");
+    if (seconds < 0.0 || seconds > kShowEndTime)
+        throw ToolUsageError{"the time must lie within the show, 0 to 141.5 seconds"};
+
+    ShowRecorder show(operands[0], size.width, size.height, fps);
+    const PassReport report = MeasurePasses(show, show.FrameAt(seconds), kPassRuns);
+    for (const std::string& box : show.Boxes())
+        std::fprintf(stderr, "%s\n", box.c_str());
+    const std::string text = parsed.Has("--json") ? PassReportJson(report) : PassReportText(report);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
 }
 
@@ -154,5 +183,6 @@ int SheetCommand(const std::vector<std::string>& args)
 
 const ToolCommandRegistration frameRegistration("frame", {ToolUsage(kFrameShape), FrameCommand});
 const ToolCommandRegistration sheetRegistration("sheet", {ToolUsage(kSheetShape), SheetCommand});
+const ToolCommandRegistration passesRegistration("passes", {ToolUsage(kPassesShape), PassesCommand});
 
 } // namespace

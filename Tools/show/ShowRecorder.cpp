@@ -121,6 +121,13 @@ void ShowRecorder::Render(long frame, std::vector<unsigned char>& bgra)
     Draw(frame, bgra);
 }
 
+void ShowRecorder::RenderAgain(std::vector<unsigned char>& bgra)
+{
+    if (last < 0)
+        throw std::runtime_error("no frame has been drawn to draw again");
+    Draw(last, bgra);
+}
+
 void ShowRecorder::Draw(long frame, std::vector<unsigned char>& bgra)
 {
     unsigned w = 0, h = 0;

@@ -50,6 +50,10 @@ public:
     // Frame n as B, G, R, A bytes, top row first (width x height x 4). Frames asked in rising
     // order one after another are drawn one each; any other is drawn after the warm-up above.
     void Render(long frame, std::vector<unsigned char>& bgra);
+    // The frame drawn last drawn once more at its time, for measuring what drawing it costs.
+    // State carried from frame to frame takes one more step, so the picture may differ from the
+    // frame's own; the next frame in rising order follows on as after the frame itself.
+    void RenderAgain(std::vector<unsigned char>& bgra);
 
     // The host's message boxes since the recorder was made ("caption: text").
     const std::vector<std::string>& Boxes() const { return boxes; }

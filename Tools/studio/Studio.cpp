@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "BASSPlayer.h"
+#include "DXEffect/PassRecorder.h"
 #include "DXFramework.h"
 #include "FileSys.h"
 #include "FrameworkEx.h"
@@ -52,6 +53,7 @@ const std::vector<std::string> kHelp = {
     "-, =, 0      half / double speed (1/4x to 4x), 1x",
     "Tab          overlay on / off",
     "I            light markers",
+    "P            the heaviest passes of the frame",
     "F5           reload everything",
     "F1           this help",
     "Escape       quit",
@@ -237,6 +239,7 @@ Studio::Studio(StudioOptions chosen)
 
 Studio::~Studio()
 {
+    passRecorder.reset();
     overlay.Release();
     if (framework) {
         framework->SetOverlay(nullptr);

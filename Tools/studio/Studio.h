@@ -13,6 +13,7 @@
 #include "StudioOverlay.h"
 
 class DXFramework;
+class PassRecorder;
 
 // What orvala-studio is asked to do on its command line.
 struct StudioOptions {
@@ -115,6 +116,9 @@ private:
     void OnMouse(int x, int y, bool down);
     void DrawFrame();
     void FillOverlay();
+    // The passes panel: records the frames while it shows and refreshes its lines a few times a
+    // second; no recorder exists while it is off.
+    void UpdatePasses();
     bool RunCommand(const std::string& line, unsigned number);
     void Shot(const std::filesystem::path& file, unsigned width, unsigned height);
     void Pack(const std::filesystem::path& file);
@@ -167,4 +171,6 @@ private:
     unsigned pendingHeight = 0;
     std::vector<OverlayModel::Section> sections;
     std::vector<std::string> boxesSeen;
+    std::unique_ptr<PassRecorder> passRecorder;
+    double passesRead = -1.0; // when the panel's lines were last refreshed
 };

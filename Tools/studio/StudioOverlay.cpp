@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "DXEffect/PassRecorder.h"
 #include "common/WholeFile.h"
 #include "d3dx9/d3dx9.h"
 
@@ -455,6 +456,7 @@ struct StudioOverlay::Impl {
     Rect DrawInfoPanel(Canvas& canvas, const OverlayModel& model, const Layout& l);
     Rect DrawReload(Canvas& canvas, const OverlayModel& model, const Layout& l);
     Rect DrawHelp(Canvas& canvas, const OverlayModel& model, const Layout& l, const Rect& info);
+    Rect DrawPasses(Canvas& canvas, const OverlayModel& model, const Layout& l, const Rect& info, const Rect& above);
     void DrawErrors(Canvas& canvas, const OverlayModel& model, const Layout& l, const std::vector<Rect>& panels,
                     const Rect& reload);
 
@@ -487,7 +489,8 @@ bool SameModel(const OverlayModel& a, const OverlayModel& b)
            a.loopEnd == b.loopEnd && a.loopStartOnly == b.loopStartOnly && a.time == b.time && a.clock == b.clock &&
            a.transport == b.transport && a.scene == b.scene && a.camera == b.camera && a.tracks == b.tracks &&
            a.frameMs == b.frameMs && a.reload == b.reload && a.reloadOk == b.reloadOk &&
-           SameErrors(a.errors, b.errors) && a.helpLines == b.helpLines;
+           SameErrors(a.errors, b.errors) && a.helpLines == b.helpLines && a.passes == b.passes &&
+           a.passLines == b.passLines;
 }
 
 // A full-screen pass blending the overlay's texture over the target. The quad's corners are
@@ -769,6 +772,44 @@ Rect StudioOverlay::Impl::DrawHelp(Canvas& canvas, const OverlayModel& model, co
     return panel;
 }
 
+Rect StudioOverlay::Impl::DrawPasses(Canvas& canvas, const OverlayModel& model, const Layout& l, const Rect& info,
+                                     const Rect& above)
+{
+    const int sansLine = LineHeight(kSans, l.sansPx);
+    const int monoLine = LineHeight(kMono, l.monoPx);
+    const std::string title = "Passes";
+    double width = TextWidth(kSans, l.sansPx, title);
+    for (const std::string& line : model.passLines)
+        width = std::max(width, TextWidth(kMono, l.monoPx, line));
+    const Rect whole = canvas.Whole();
+    const int panelWidth = std::min(whole.x1 - 2 * l.margin, static_cast<int>(std::ceil(width)) + 2 * l.pad);
+    const int lines = std::max<int>(1, static_cast<int>(model.passLines.size()));
+    const int top = above.Empty() ? l.margin : above.y1 + l.margin;
+    const int panelHeight = std::min(l.strip.y0 - l.margin - top, 2 * l.pad + sansLine + l.pad / 2 + lines * monoLine);
+    if (panelHeight <= 2 * l.pad)
+        return Rect{};
+    // Top right, below the help when it shows; below the information when there is no room beside it.
+    Rect panel{whole.x1 - l.margin - panelWidth, top, whole.x1 - l.margin, top + panelHeight};
+    if (panel.x0 < info.x1 + l.margin && panel.y0 < info.y1 + l.margin) {
+        const int y0 = std::max(top, info.y1 + l.margin);
+        panel = Rect{panel.x0, y0, panel.x1, std::min(l.strip.y0 - l.margin, y0 + panelHeight)};
+    }
+    canvas.FillRounded(panel, l.radius, Faded(kPanel, 230));
+    const Rect clip = panel.Inset(l.pad / 2);
+    const int x = panel.x0 + l.pad;
+    int y = panel.y0 + l.pad;
+    DrawText(canvas, kSans, l.sansPx, x, y + Ascent(kSans, l.sansPx), title, kDim, clip);
+    y += sansLine + l.pad / 2;
+    const std::vector<std::string> waiting = {"waiting for the GPU's times"};
+    for (const std::string& line : model.passLines.empty() ? waiting : model.passLines) {
+        if (y + monoLine > panel.y1 - l.pad / 2)
+            break;
+        DrawText(canvas, kMono, l.monoPx, x, y + Ascent(kMono, l.monoPx), line, kText, clip);
+        y += monoLine;
+    }
+    return panel;
+}
+
 void StudioOverlay::Impl::DrawErrors(Canvas& canvas, const OverlayModel& model, const Layout& l,
                                      const std::vector<Rect>& panels, const Rect& reload)
 {
@@ -979,8 +1020,16 @@ void StudioOverlay::Raster(const OverlayModel& model, unsigned width, unsigned h
     const Rect reload = impl->DrawReload(canvas, model, layout);
     const Rect info = impl->DrawInfoPanel(canvas, model, layout);
     std::vector<Rect> panels = {info};
-    if (model.help)
-        panels.push_back(impl->DrawHelp(canvas, model, layout, info));
+    Rect help;
+    if (model.help) {
+        help = impl->DrawHelp(canvas, model, layout, info);
+        panels.push_back(help);
+    }
+    if (model.passes) {
+        const Rect passes = impl->DrawPasses(canvas, model, layout, info, help);
+        if (!passes.Empty())
+            panels.push_back(passes);
+    }
     if (!model.errors.empty())
         impl->DrawErrors(canvas, model, layout, panels, reload);
 }
@@ -1064,4 +1113,34 @@ void StudioOverlay::Draw(IDirect3DDevice9* device, const OverlayModel& model, un
 void StudioOverlay::Release()
 {
     impl->ReleaseDeviceObjects();
+}
+
+std::vector<std::string> PassPanelLines(const PassFrame& frame)
+{
+    constexpr std::size_t kShown = 5;
+    std::vector<std::string> lines;
+    char line[256];
+    const bool timed = frame.ms >= 0.0;
+    if (timed)
+        std::snprintf(line, sizeof line, "frame %.2f ms on the GPU, %zu passes", frame.ms, frame.passes.size());
+    else
+        std::snprintf(line, sizeof line, "%zu passes, no GPU times", frame.passes.size());
+    lines.push_back(line);
+    std::vector<std::size_t> shown;
+    if (timed) {
+        shown = HeaviestPasses(frame, kShown);
+    } else {
+        for (std::size_t i = 0; i < frame.passes.size() && i < kShown; ++i)
+            shown.push_back(i);
+    }
+    for (std::size_t i : shown) {
+        const PassRecord& pass = frame.passes[i];
+        if (pass.ms >= 0.0)
+            std::snprintf(line, sizeof line, "%7.2f ms  %s -> %s", pass.ms, pass.Name().c_str(),
+                          PassTargetNames(pass).c_str());
+        else
+            std::snprintf(line, sizeof line, "      - ms  %s -> %s", pass.Name().c_str(), PassTargetNames(pass).c_str());
+        lines.push_back(line);
+    }
+    return lines;
 }

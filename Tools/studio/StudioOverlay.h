@@ -41,7 +41,15 @@ struct OverlayModel {
     bool reloadOk = true;
     std::vector<Error> errors;   // shown while the last reload failed
     std::vector<std::string> helpLines;
+    bool passes = false;                // P: the heaviest passes of the frame
+    std::vector<std::string> passLines; // PassPanelLines of the latest frame timed
 };
+
+struct PassFrame;
+// The lines of the passes panel: the five heaviest passes of the frame, heaviest first, each its
+// GPU time, the pass and its targets ("  4.21 ms  DefLight/DirectLight/P0 -> Light"), after a
+// line with the frame's time; without GPU times, the first five passes drawn.
+std::vector<std::string> PassPanelLines(const PassFrame& frame);
 
 // The overlay: drawn on the CPU into a picture of the back buffer's size with transparency, then
 // blended over the presented picture by one full-screen pass. It is never part of a shot.

@@ -14,6 +14,7 @@
 #include "BASSPlayer.h"
 #include "CamHandler.h"
 #include "Camera.h"
+#include "DXEffect/PassRecorder.h"
 #include "DXFramework.h"
 #include "FrameworkEx.h"
 #include "KeyHandler.h"
@@ -225,6 +226,7 @@ void Studio::FillOverlay()
         model.tracks.emplace_back(track->getName(), track->getValue(static_cast<float>(Row())));
     }
     model.frameMs = frameMs;
+    UpdatePasses();
     model.reloadOk = lastReload.ok;
     model.errors.clear();
     if (!lastReload.happened) {
@@ -244,6 +246,32 @@ void Studio::FillOverlay()
             error.lines = LinesAround(file, d.line);
             model.errors.push_back(std::move(error));
         }
+    }
+}
+
+void Studio::UpdatePasses()
+{
+    // Refreshed this often, so that the figures can be read while the show plays.
+    constexpr double kRefreshSeconds = 0.25;
+    IDirect3DDevice9* device = DXFramework::GetDevice();
+    if (!model.passes || !device) {
+        passRecorder.reset();
+        model.passLines.clear();
+        return;
+    }
+    if (passRecorder && passRecorder->Device() != device)
+        passRecorder.reset(); // the device was made anew
+    if (!passRecorder) {
+        passRecorder = std::make_unique<PassRecorder>(device);
+        passesRead = -1.0;
+    }
+    const double now = SteadySeconds();
+    if (passesRead >= 0.0 && now - passesRead < kRefreshSeconds)
+        return;
+    PassFrame frame;
+    if (passRecorder->Latest(frame)) {
+        model.passLines = PassPanelLines(frame);
+        passesRead = now;
     }
 }
 
@@ -361,6 +389,10 @@ void Studio::OnKey(unsigned key)
     case '0': SetSpeed(1.0); break;
     case VK_TAB: model.visible = !model.visible; break;
     case VK_F1: model.help = !model.help; break;
+    case 'P':
+        model.passes = !model.passes;
+        UpdatePasses();
+        break;
     case VK_F5:
         changeSeen = SteadySeconds();
         stageArchive.ForgetAll();

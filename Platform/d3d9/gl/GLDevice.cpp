@@ -1270,6 +1270,7 @@ HRESULT GLDevice::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed,
         glDrawArrays(mode, static_cast<GLint>(start), static_cast<GLsizei>(count));
     }
     MarkTargetsDrawn();
+    CountDraw(primitiveCount);
     return D3D_OK;
 }
 
@@ -1351,6 +1352,7 @@ HRESULT GLDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Primitive
     glDrawArrays(mode, 0, static_cast<GLsizei>(count));
     state_.VertexBuffer(0, 0, 0, 0);
     MarkTargetsDrawn();
+    CountDraw(PrimitiveCount);
     return D3D_OK;
 }
 

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "d3d9/D3DBinding.h"
+#include "d3d9/D3DDrawCounter.h"
 #include "d3d9/D3DStateTables.h"
 #include "d3d9/D3DValidation.h"
 #include "d3d9/gl/GLProgramCache.h"
@@ -32,7 +33,7 @@ class GLShader;
 // upper-left origin and depth 0..1 (glClipControl), into a back buffer of its own (a renderbuffer,
 // multisampled when asked) that Present copies into the window upside down (GL windows count rows
 // from the bottom) and keeps readable afterwards.
-class GLDevice : public GLRefCounted<IDirect3DDevice9> {
+class GLDevice : public GLRefCounted<IDirect3DDevice9>, public D3DDrawCounter {
 public:
     // Makes the context and the back buffer; D3DERR_INVALIDCALL for bad parameters or a window
     // without SDL_WINDOW_OPENGL, D3DERR_NOTAVAILABLE when no GL 4.5 context can be made.

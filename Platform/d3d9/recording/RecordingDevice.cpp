@@ -1355,6 +1355,8 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Star
             hr = D3DERR_INVALIDCALL;
         }
     }
+    if (hr == D3D_OK)
+        CountDraw(PrimitiveCount);
     if (logging_)
         RecordDraw("DrawPrimitive",
                RecordingCallText().Primitive(PrimitiveType).Unsigned(StartVertex).Unsigned(PrimitiveCount).Take(), hr);
@@ -1376,6 +1378,8 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, IN
             hr = D3DERR_INVALIDCALL;
         }
     }
+    if (hr == D3D_OK)
+        CountDraw(primCount);
     if (logging_)
         RecordDraw("DrawIndexedPrimitive",
                RecordingCallText()
@@ -1411,6 +1415,8 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Pr
             streams_[0].stride = 0;
         }
     }
+    if (hr == D3D_OK)
+        CountDraw(PrimitiveCount);
     if (logging_)
         RecordDraw("DrawPrimitiveUP",
                RecordingCallText()

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "d3d9/D3DDrawCounter.h"
 #include "d3d9/D3DStateTables.h"
 #include "d3d9/D3DValidation.h"
 #include "d3d9/DeviceFactory.h"
@@ -37,7 +38,7 @@ class RecordingVertexShader;
 // MaxStreamStride and NumSimultaneousRTs (at most 4) apply when they are non-zero; stream offsets
 // other than 0 need D3DDEVCAPS2_STREAMOFFSET and the displacement-map sampler D3DDEVCAPS2_DMAPNPATCH.
 // The argument rules it shares with the OpenGL device are in D3DValidation.h.
-class RecordingDevice : public IDirect3DDevice9 {
+class RecordingDevice : public IDirect3DDevice9, public D3DDrawCounter {
 public:
     static HRESULT Create(const D3DCAPS9& caps, D3DPRESENT_PARAMETERS* presentParameters,
                           IDirect3DDevice9** device);

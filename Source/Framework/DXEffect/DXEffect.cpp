@@ -182,6 +182,16 @@ IDirect3DBaseTexture9* DXEffect::GetLoadedTexture(D3DXHANDLE handle) const
     return found == textures.end() ? nullptr : found->second;
 }
 
+std::string DXEffect::LoadedTextureFile(const IDirect3DBaseTexture9* texture) const
+{
+    if (!texture || !effect)
+        return {};
+    for (const auto& [handle, loaded] : textures)
+        if (loaded == texture)
+            return AnnotationString(handle, "ResourceName");
+    return {};
+}
+
 void DXEffect::SetTechnique(const std::string& name)
 {
     techniqueName = name;

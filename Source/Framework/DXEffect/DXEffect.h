@@ -73,6 +73,8 @@ public:
 
     const std::vector<D3DXHANDLE>& GetTextureHandles() const { return textureHandles; }
     IDirect3DBaseTexture9* GetLoadedTexture(D3DXHANDLE handle) const;
+    // The file a texture the effect loaded itself came from ("noise.png"); empty for any other.
+    std::string LoadedTextureFile(const IDirect3DBaseTexture9* texture) const;
 
 private:
     void LoadAnnotatedTextures();

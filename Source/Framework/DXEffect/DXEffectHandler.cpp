@@ -71,6 +71,28 @@ void DXEffectHandler::RemoveAllEffects()
     activeEffect = nullptr;
 }
 
+const DXEffect* DXEffectHandler::FindByD3DXEffect(const ID3DXEffect* effect)
+{
+    if (!instance || !effect)
+        return nullptr;
+    for (const auto& [name, registered] : instance->effects)
+        if (registered->GetD3DXEffect() == effect)
+            return registered;
+    return nullptr;
+}
+
+std::string DXEffectHandler::LoadedTextureFile(const IDirect3DBaseTexture9* texture)
+{
+    if (!instance || !texture)
+        return {};
+    for (const auto& [name, registered] : instance->effects) {
+        std::string file = registered->LoadedTextureFile(texture);
+        if (!file.empty())
+            return file;
+    }
+    return {};
+}
+
 void DXEffectHandler::ClearTextureParameters()
 {
     if (!instance)

@@ -21,6 +21,11 @@ public:
     static DXEffect* GetActiveEffect();
     // Every registered name followed by "\n", in name order.
     static std::string ListEffects();
+    // The registered effect whose D3DX effect that is; null for none.
+    static const DXEffect* FindByD3DXEffect(const ID3DXEffect* effect);
+    // The file one of the registered effects loaded that texture from ("noise.png"); empty for
+    // a texture none of them loaded.
+    static std::string LoadedTextureFile(const IDirect3DBaseTexture9* texture);
 
     // Every effect lets go of the textures passes gave it (render targets among them).
     static void ClearTextureParameters();

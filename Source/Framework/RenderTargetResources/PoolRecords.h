@@ -91,6 +91,16 @@ public:
 
     DWORD Count() const { return static_cast<DWORD>(records.size()); }
 
+    // The first record `matches` accepts, held or idle; null for none.
+    template <typename Match>
+    const Record* Find(Match matches) const
+    {
+        for (const std::unique_ptr<Record>& record : records)
+            if (matches(*record))
+                return record.get();
+        return nullptr;
+    }
+
     // The sum of `bytesOf` over the records.
     template <typename Bytes>
     std::uint64_t Sum(Bytes bytesOf) const

@@ -76,13 +76,15 @@ RTCubeHandler::~RTCubeHandler()
     cubeTextures.Clear(ReleaseCubeTextureOf);
 }
 
-DWORD RTCubeHandler::Request(D3DFORMAT format, DWORD edgeLength)
+DWORD RTCubeHandler::Request(D3DFORMAT format, DWORD edgeLength, const std::string& name)
 {
     const DWORD idle = cubeTextures.TakeIdle([&](const RENDERCUBETEXTURE& record) {
         return record.format == format && record.edgeLength == edgeLength;
     });
-    if (idle != InvalidHandle)
+    if (idle != InvalidHandle) {
+        cubeTextures.Get(idle, "RTCubeHandler::Request")->name = name;
         return idle;
+    }
 
     if (!instance)
         throw FrameworkEx("RTCubeHandler::Request: there is no RTCubeHandler to hold the cube texture.");
@@ -90,6 +92,7 @@ DWORD RTCubeHandler::Request(D3DFORMAT format, DWORD edgeLength)
     auto record = std::make_unique<RENDERCUBETEXTURE>();
     record->format = format;
     record->edgeLength = edgeLength;
+    record->name = name;
     if (!CreateCubeTextureOf(device, *record))
         return InvalidHandle;
     return cubeTextures.AppendHeld(std::move(record));
@@ -105,6 +108,30 @@ RENDERCUBETEXTURE* RTCubeHandler::FetchCubeTexture(DWORD handle)
 {
     return cubeTextures.Get(handle,
                             "RTCubeHandler::FetchCubeTexture: input handle does not correspond to an existing texture.");
+}
+
+const RENDERCUBETEXTURE* RTCubeHandler::FindByFace(const IDirect3DSurface9* surface, int* face)
+{
+    if (!surface)
+        return nullptr;
+    return cubeTextures.Find([&](const RENDERCUBETEXTURE& record) {
+        for (int f = 0; f < 6; ++f)
+            if (record.faces[f] == surface) {
+                if (face)
+                    *face = f;
+                return true;
+            }
+        return false;
+    });
+}
+
+const RENDERCUBETEXTURE* RTCubeHandler::FindByTexture(const IDirect3DBaseTexture9* texture)
+{
+    if (!texture)
+        return nullptr;
+    return cubeTextures.Find([&](const RENDERCUBETEXTURE& record) {
+        return static_cast<const IDirect3DBaseTexture9*>(record.cubeTexture) == texture;
+    });
 }
 
 void RTCubeHandler::ReleaseDeviceResources()

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "RenderTargetResources/PoolRecords.h"
@@ -15,6 +16,7 @@ struct RENDERCUBETEXTURE {
     IDirect3DSurface9* faces[6] = {};             // null likewise
     D3DFORMAT format = D3DFMT_UNKNOWN;
     DWORD edgeLength = 0;
+    std::string name; // what its holder calls it ("IndirectLight"), for pass lists
 };
 
 // The pool of cube render textures; it works as RTHandler does, with a description of format
@@ -33,11 +35,15 @@ public:
     // The handle of an idle record of that description, now held, or of a new held record made
     // on the framework's device. Creation failures throw as CheckResult does; a lost device
     // hands over to the framework's device-lost handling and returns InvalidHandle.
-    static DWORD Request(D3DFORMAT format, DWORD edgeLength);
+    // `name` names the record until the next request takes it, as in RTHandler.
+    static DWORD Request(D3DFORMAT format, DWORD edgeLength, const std::string& name = {});
     // Makes a held record idle; an idle record stays idle; InvalidHandle is ignored.
     static void Unrequest(DWORD handle);
     // The record of a handle, held or idle.
     static RENDERCUBETEXTURE* FetchCubeTexture(DWORD handle);
+    // The record with that face surface (its face index in *face) / that cube texture; null for none.
+    static const RENDERCUBETEXTURE* FindByFace(const IDirect3DSurface9* surface, int* face);
+    static const RENDERCUBETEXTURE* FindByTexture(const IDirect3DBaseTexture9* texture);
 
     // Around a device Reset: every record lets go of its face surfaces and cube texture but
     // keeps its description and usage; re-creating makes each released record's cube texture

@@ -76,13 +76,15 @@ RTHandler::~RTHandler()
     textures.Clear(ReleaseTextureOf);
 }
 
-DWORD RTHandler::Request(D3DFORMAT format, DWORD width, DWORD height)
+DWORD RTHandler::Request(D3DFORMAT format, DWORD width, DWORD height, const std::string& name)
 {
     const DWORD idle = textures.TakeIdle([&](const RENDERTEXTURE& record) {
         return record.format == format && record.width == width && record.height == height;
     });
-    if (idle != InvalidHandle)
+    if (idle != InvalidHandle) {
+        textures.Get(idle, "RTHandler::Request")->name = name;
         return idle;
+    }
 
     if (!instance)
         throw FrameworkEx("RTHandler::Request: there is no RTHandler to hold the texture.");
@@ -91,6 +93,7 @@ DWORD RTHandler::Request(D3DFORMAT format, DWORD width, DWORD height)
     record->format = format;
     record->width = width;
     record->height = height;
+    record->name = name;
     if (!CreateTextureOf(device, *record))
         return InvalidHandle;
     return textures.AppendHeld(std::move(record));
@@ -104,6 +107,22 @@ void RTHandler::Unrequest(DWORD handle)
 RENDERTEXTURE* RTHandler::GetTexture(DWORD handle)
 {
     return textures.Get(handle, "RTHandler::GetTexture: input handle does not correspond to an existing texture.");
+}
+
+const RENDERTEXTURE* RTHandler::FindBySurface(const IDirect3DSurface9* surface)
+{
+    if (!surface)
+        return nullptr;
+    return textures.Find([&](const RENDERTEXTURE& record) { return record.surface == surface; });
+}
+
+const RENDERTEXTURE* RTHandler::FindByTexture(const IDirect3DBaseTexture9* texture)
+{
+    if (!texture)
+        return nullptr;
+    return textures.Find([&](const RENDERTEXTURE& record) {
+        return static_cast<const IDirect3DBaseTexture9*>(record.texture) == texture;
+    });
 }
 
 void RTHandler::ReleaseDeviceResources()

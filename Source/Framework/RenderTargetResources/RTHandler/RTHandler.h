@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "RenderTargetResources/PoolRecords.h"
@@ -14,6 +15,7 @@ struct RENDERTEXTURE {
     D3DFORMAT format = D3DFMT_UNKNOWN;
     DWORD width = 0;
     DWORD height = 0;
+    std::string name;                      // what its holder calls it ("Light"), for pass lists
 
     // Binds `surface` as render target `index`, then the framework's depth surface without
     // multisampling (render textures are never multisampled). The target binding is checked.
@@ -42,11 +44,16 @@ public:
     // The handle of an idle record of that description, now held, or of a new held record made
     // on the framework's device. Creation failures throw as CheckResult does; a lost device
     // hands over to the framework's device-lost handling and returns InvalidHandle.
-    static DWORD Request(D3DFORMAT format, DWORD width, DWORD height);
+    // `name` is what the requester calls the target; it names the record until the next request
+    // takes it (pass lists show it).
+    static DWORD Request(D3DFORMAT format, DWORD width, DWORD height, const std::string& name = {});
     // Makes a held record idle; an idle record stays idle; InvalidHandle is ignored.
     static void Unrequest(DWORD handle);
     // The record of a handle, held or idle.
     static RENDERTEXTURE* GetTexture(DWORD handle);
+    // The record whose level-0 surface / texture that is; null for none.
+    static const RENDERTEXTURE* FindBySurface(const IDirect3DSurface9* surface);
+    static const RENDERTEXTURE* FindByTexture(const IDirect3DBaseTexture9* texture);
 
     // Around a device Reset: every record lets go of its Direct3D objects (D3DPOOL_DEFAULT
     // resources block a Reset) but keeps its description and usage, so handles stay valid and
