@@ -273,6 +273,7 @@ struct VolumeCase {
     const char* name;
     DdsHeaderFields fields;
     D3DFORMAT format;
+    bool held = true; // false: the devices hold no volume of this format
 };
 
 TEST_F(DdsImageReaderTest, VolumeMapSlicesAndLevelsLoadInFileOrder)
@@ -281,7 +282,8 @@ TEST_F(DdsImageReaderTest, VolumeMapSlicesAndLevelsLoadInFileOrder)
         {"A8R8G8B8 4x4x4, three levels", VolumeFields(DdsHeaderFields{}, 4, 4, 4, 3), D3DFMT_A8R8G8B8},
         {"L8 8x4x2, one level", VolumeFields(Uncompressed(0x20000, 8, 0xFF, 0, 0, 0), 8, 4, 2, 1), D3DFMT_L8},
         {"L8 2x4x8, four levels", VolumeFields(Uncompressed(0x20000, 8, 0xFF, 0, 0, 0), 2, 4, 8, 4), D3DFMT_L8},
-        {"DXT5 4x8x3, two levels", VolumeFields(DdsFourCC(D3DFMT_DXT5), 4, 8, 3, 2), D3DFMT_DXT5},
+        // Described from its header, but no device of ours holds a block-compressed volume.
+        {"DXT5 4x8x3, two levels", VolumeFields(DdsFourCC(D3DFMT_DXT5), 4, 8, 3, 2), D3DFMT_DXT5, false},
     };
     for (const VolumeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -312,7 +314,11 @@ TEST_F(DdsImageReaderTest, VolumeMapSlicesAndLevelsLoadInFileOrder)
                                                             D3DX_FROM_FILE, 0, D3DFMT_FROM_FILE, D3DPOOL_MANAGED,
                                                             D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, nullptr, nullptr,
                                                             &volume),
-                  D3D_OK);
+                  c.held ? D3D_OK : D3DERR_NOTAVAILABLE);
+        if (!c.held) {
+            EXPECT_EQ(volume, nullptr);
+            continue;
+        }
         ASSERT_EQ(volume->GetLevelCount(), f.mipCount);
         for (UINT level = 0; level < f.mipCount; ++level) {
             SCOPED_TRACE(level);

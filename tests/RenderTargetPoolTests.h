@@ -325,7 +325,8 @@ TYPED_TEST_P(RenderTargetPoolTest, AFailedCreationNamesThePoolsSourceAndBuildsNo
     const Case cases[] = {
         {{D3DFMT_A8R8G8B8, 0}, "D3DERR_INVALIDCALL"},      // empty
         {{D3DFMT_A8R8G8B8, 8192}, "D3DERR_INVALIDCALL"},   // beyond the device's limit
-        {{D3DFMT_D24S8, 32}, "D3DERR_NOTAVAILABLE"},       // not a colour target format
+        {{D3DFMT_D24S8, 32}, "D3DERR_INVALIDCALL"},        // a depth format, not a colour one
+        {{D3DFMT_L8, 32}, "D3DERR_NOTAVAILABLE"},          // a colour format the adapter draws not into
     };
     TypeParam::Request(this->colour);
     const ULONG references = this->DeviceReferences();
